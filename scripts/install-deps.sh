@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian packages needed to build, run and test Quillnote.
+set -euo pipefail
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-translations-l10n
+    libgl1-mesa-dev libsqlite3-dev sqlite3 fonts-liberation2
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+echo "Installo i pacchetti mancanti: ${missing[*]}"
+"${sudo_cmd[@]}" apt-get update -q
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
