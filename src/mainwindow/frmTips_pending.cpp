@@ -1,0 +1,69 @@
+// Placeholder bodies for routines not written yet. Each routine moves out of this file
+// into its own concern file when it is implemented; the file goes away when empty.
+#include "mainwindow/frmTips.h"
+
+#include <QComboBox>
+
+void frmTips::Form_Load() {}
+void frmTips::Form_Unload() {}
+void frmTips::OpenDatabase(const QString& sDataBase) { (void)sDataBase; }
+bool frmTips::VerificaTabella() { return false; }
+bool frmTips::VerificaStrutturaTabella() { return false; }
+void frmTips::EnableControls(bool state) { (void)state; }
+void frmTips::ShowErrorNumber(long number, const QString& description) { (void)number; (void)description; }
+bool frmTips::HasAttribute(const QString& path, long attribute) { (void)path; (void)attribute; return false; }
+void frmTips::cmdOpenNewDB_Click() {}
+void frmTips::LoadView(const QString& sql) { (void)sql; }
+void frmTips::FillTitleList() {}
+void frmTips::SetFieldLengths() {}
+void frmTips::SetMousePointers() {}
+void frmTips::LockFields(bool locked) { (void)locked; }
+void frmTips::AnimateArrow() {}
+void frmTips::SetDropDownHeight(QComboBox* combo, int height) { (void)combo; (void)height; }
+void frmTips::cmdClose_Click() {}
+void frmTips::txtFindTxt_GotFocus() {}
+void frmTips::ShowCurrentRecord() {}
+void frmTips::ClearFields() {}
+void frmTips::cmdSposta_Click(int index) { (void)index; }
+void frmTips::HighlightSearchText() {}
+void frmTips::HighlightText(QWidget* box, const QString& text) { (void)box; (void)text; }
+void frmTips::InitSearchPanel() {}
+void frmTips::FillCategoryList(bool keep) { (void)keep; }
+void frmTips::FillGenericFindList(int kind) { (void)kind; }
+void frmTips::cboSelectResearch_Click() {}
+void frmTips::cboFindCategoria_Click() {}
+void frmTips::cboGenericFind_Click() {}
+void frmTips::cmdSearch_Click() {}
+void frmTips::cboTitoli_Click() {}
+void frmTips::SetSelectResearchText(const QString& text) { (void)text; }
+void frmTips::cmdTool_Click(int index) { (void)index; }
+void frmTips::NewRecord() {}
+void frmTips::EditRecord() {}
+bool frmTips::ValidateRecord() { return false; }
+void frmTips::SaveRecord() {}
+void frmTips::DeleteRecord() {}
+void frmTips::CancelEdit() {}
+void frmTips::SetBrowseMode(bool browsing) { (void)browsing; }
+void frmTips::ShowEmptyDatabaseMessage() {}
+void frmTips::FillInsertLists() {}
+void frmTips::ShowInsertLists(bool show) { (void)show; }
+void frmTips::AutoSearch(QComboBox* cbo, int& keyAscii) { (void)cbo; (void)keyAscii; }
+void frmTips::optWork_Click(int index) { (void)index; }
+void frmTips::lblNumRecord_DblClick() {}
+void frmTips::cmdBookmark_Click() {}
+void frmTips::ToggleBookmark() {}
+QString frmTips::FieldText(int index) const { (void)index; return {}; }
+void frmTips::SetFieldText(int index, const QString& text) { (void)index; (void)text; }
+QWidget* frmTips::FieldBox(int index) const { (void)index; return nullptr; }
+void frmTips::buildLayout() {}
+void frmTips::buildToolbar() {}
+void frmTips::buildRecordArea() {}
+void frmTips::buildSearchPanel() {}
+void frmTips::buildWorkPanel() {}
+void frmTips::buildNavigation() {}
+void frmTips::setTabOrder() {}
+void frmTips::connectSignals() {}
+frmTips::frmTips(QWidget* parent) : QWidget(parent) {}
+frmTips::~frmTips() = default;
+void frmTips::closeEvent(QCloseEvent* event) { QWidget::closeEvent(event); }
+bool frmTips::eventFilter(QObject* watched, QEvent* event) { return QWidget::eventFilter(watched, event); }
