@@ -1,0 +1,3 @@
+#include "dialogs/OpenSave.h"
+void OpenSave::ShowOpen() {}
+void OpenSave::ShowSave() {}
