@@ -119,6 +119,12 @@ private:
     void connectSignals();
     bool m_unloaded = false;
 
+    // --- layout: keys and mouse of the field boxes, arrow frames
+    bool txtdb_KeyDown(int index, int keyCode, Qt::KeyboardModifiers shift); // true: key consumed
+    void txtdb_MouseDown(int index, Qt::MouseButton button);
+    bool editPending() const;
+    void showArrowFrame(int frame, const QSize& size);
+
 public:
     // Controls, named as their objectNames (arrays by index).
     std::array<QPushButton*, 2> optWork{};

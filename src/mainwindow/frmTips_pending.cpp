@@ -15,13 +15,6 @@ bool frmTips::HasAttribute(const QString& path, long attribute) { (void)path; (v
 void frmTips::cmdOpenNewDB_Click() {}
 void frmTips::LoadView(const QString& sql) { (void)sql; }
 void frmTips::FillTitleList() {}
-void frmTips::SetFieldLengths() {}
-void frmTips::SetMousePointers() {}
-void frmTips::LockFields(bool locked) { (void)locked; }
-void frmTips::AnimateArrow() {}
-void frmTips::SetDropDownHeight(QComboBox* combo, int height) { (void)combo; (void)height; }
-void frmTips::cmdClose_Click() {}
-void frmTips::txtFindTxt_GotFocus() {}
 void frmTips::ShowCurrentRecord() {}
 void frmTips::ClearFields() {}
 void frmTips::cmdSposta_Click(int index) { (void)index; }
@@ -52,18 +45,3 @@ void frmTips::optWork_Click(int index) { (void)index; }
 void frmTips::lblNumRecord_DblClick() {}
 void frmTips::cmdBookmark_Click() {}
 void frmTips::ToggleBookmark() {}
-QString frmTips::FieldText(int index) const { (void)index; return {}; }
-void frmTips::SetFieldText(int index, const QString& text) { (void)index; (void)text; }
-QWidget* frmTips::FieldBox(int index) const { (void)index; return nullptr; }
-void frmTips::buildLayout() {}
-void frmTips::buildToolbar() {}
-void frmTips::buildRecordArea() {}
-void frmTips::buildSearchPanel() {}
-void frmTips::buildWorkPanel() {}
-void frmTips::buildNavigation() {}
-void frmTips::setTabOrder() {}
-void frmTips::connectSignals() {}
-frmTips::frmTips(QWidget* parent) : QWidget(parent) {}
-frmTips::~frmTips() = default;
-void frmTips::closeEvent(QCloseEvent* event) { QWidget::closeEvent(event); }
-bool frmTips::eventFilter(QObject* watched, QEvent* event) { return QWidget::eventFilter(watched, event); }

@@ -1,0 +1,84 @@
+// Connects the controls' user actions to the window's handlers, and the events Qt has no
+// signal for: keys and mouse of the boxes, the counter's double-click, closing.
+#include "mainwindow/frmTips.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+void frmTips::connectSignals() {
+    for (int i = 0; i < 2; ++i) {
+        connect(optWork[i], &QPushButton::toggled, this, [this, i](bool on) {
+            if (on)
+                optWork_Click(i);
+        });
+    }
+    for (int i = 0; i < 5; ++i)
+        connect(cmdTool[i], &QPushButton::clicked, this, [this, i] { cmdTool_Click(i); });
+    for (int i = 0; i < 4; ++i)
+        connect(cmdSposta[i], &QPushButton::clicked, this, [this, i] { cmdSposta_Click(i); });
+
+    connect(cmdBookmark, &QPushButton::clicked, this, [this] { cmdBookmark_Click(); });
+    connect(cmdOpenNewDB, &QPushButton::clicked, this, [this] { cmdOpenNewDB_Click(); });
+    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+    connect(cmdSearch, &QPushButton::clicked, this, [this] { cmdSearch_Click(); });
+
+    connect(cboSelectResearch, &QComboBox::activated, this, [this] { cboSelectResearch_Click(); });
+    connect(cboFindCategoria, &QComboBox::activated, this, [this] { cboFindCategoria_Click(); });
+    connect(cboGenericFind, &QComboBox::activated, this, [this] { cboGenericFind_Click(); });
+    connect(cboTitoli, &QComboBox::activated, this, [this] { cboTitoli_Click(); });
+
+    // Events without a signal go through eventFilter.
+    for (QObject* o : std::initializer_list<QObject*>{txtProcedura, txtProcedura->viewport(), lblNumRecord,
+                                                      cboInsertCategoria, cboInsertKey, txtFindTxt})
+        o->installEventFilter(this);
+}
+
+bool frmTips::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (watched == txtProcedura)
+            return txtdb_KeyDown(1, key->key(), key->modifiers());
+        if ((watched == cboInsertCategoria || watched == cboInsertKey) && !key->text().isEmpty()) {
+            // A typed character: completion may consume it.
+            int keyAscii = key->text().at(0).unicode();
+            AutoSearch(static_cast<QComboBox*>(watched), keyAscii);
+            return keyAscii == 0;
+        }
+        break;
+    }
+    case QEvent::MouseButtonPress:
+        if (watched == txtProcedura->viewport())
+            txtdb_MouseDown(1, static_cast<QMouseEvent*>(event)->button());
+        break;
+    case QEvent::MouseButtonDblClick:
+        if (watched == lblNumRecord) {
+            lblNumRecord_DblClick();
+            return true;
+        }
+        break;
+    case QEvent::FocusIn:
+        if (watched == txtFindTxt) {
+            // After the line edit's own focus handling, which may place the caret.
+            QMetaObject::invokeMethod(this, [this] { txtFindTxt_GotFocus(); }, Qt::QueuedConnection);
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmTips::closeEvent(QCloseEvent* event) {
+    // However the window closes (cmdClose, Esc, the close box), it unloads once.
+    if (!m_unloaded) {
+        m_unloaded = true;
+        Form_Unload();
+    }
+    event->accept();
+}
