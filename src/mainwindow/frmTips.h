@@ -118,6 +118,8 @@ private:
     void setTabOrder();
     void connectSignals();
     bool m_unloaded = false;
+    // --- editing state: the command panel shows a record being edited (SetBrowseMode(false)).
+    bool m_editingRecord = false;
 
     // --- layout: keys and mouse of the field boxes, arrow frames
     bool txtdb_KeyDown(int index, int keyCode, Qt::KeyboardModifiers shift); // true: key consumed

@@ -29,19 +29,3 @@ void frmTips::cboGenericFind_Click() {}
 void frmTips::cmdSearch_Click() {}
 void frmTips::cboTitoli_Click() {}
 void frmTips::SetSelectResearchText(const QString& text) { (void)text; }
-void frmTips::cmdTool_Click(int index) { (void)index; }
-void frmTips::NewRecord() {}
-void frmTips::EditRecord() {}
-bool frmTips::ValidateRecord() { return false; }
-void frmTips::SaveRecord() {}
-void frmTips::DeleteRecord() {}
-void frmTips::CancelEdit() {}
-void frmTips::SetBrowseMode(bool browsing) { (void)browsing; }
-void frmTips::ShowEmptyDatabaseMessage() {}
-void frmTips::FillInsertLists() {}
-void frmTips::ShowInsertLists(bool show) { (void)show; }
-void frmTips::AutoSearch(QComboBox* cbo, int& keyAscii) { (void)cbo; (void)keyAscii; }
-void frmTips::optWork_Click(int index) { (void)index; }
-void frmTips::lblNumRecord_DblClick() {}
-void frmTips::cmdBookmark_Click() {}
-void frmTips::ToggleBookmark() {}
