@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QPushButton>
 #include <QTest>
 
 MessageBoxWatcher::MessageBoxWatcher(QObject* parent) : QObject(parent) {
@@ -53,7 +54,7 @@ void MessageBoxWatcher::poll() {
         ++m_unexpected;
     }
     if (!target)
-        target = box->escapeButton() ? box->escapeButton() : box->defaultButton();
+        target = box->escapeButton() ? box->escapeButton() : static_cast<QAbstractButton*>(box->defaultButton());
     if (target && s.answer == QMessageBox::NoButton)
         s.answer = box->standardButton(target);
     m_seen.append(s);
