@@ -1,0 +1,264 @@
+// Opening an archive in the main window: the read-only, empty and incompatible cases, the two
+// compatibility checks, the controls that depend on an open archive, and the window's load and
+// unload.
+#include "dialogs/OpenSave.h"
+#include "mainwindow/StatementTrap.h"
+#include "mainwindow/frmTips.h"
+#include "startup/MessageBox.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+
+using qn::ui::Skip;
+
+namespace {
+
+const QString AppTitle = QStringLiteral("Quillnote");
+const QString TipsTableName = QStringLiteral("TipsTable");
+
+// File attributes as the archive routines know them.
+constexpr long AttrReadOnly = 1;
+constexpr long AttrDirectory = 16;
+
+} // namespace
+
+bool frmTips::HasAttribute(const QString& path, long attribute) {
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists())
+        return false;
+    long attributes = 0;
+    if (info.isDir())
+        attributes |= AttrDirectory;
+    // Read-only when the owner may not write it, or when this user may not: a file made
+    // read-only stays read-only for us even when we run with the rights to write it anyway.
+    if (!(info.permissions() & QFileDevice::WriteOwner) || !info.isWritable())
+        attributes |= AttrReadOnly;
+    return (attributes & attribute) == attribute;
+}
+
+void frmTips::ShowErrorNumber(long number, const QString& description) {
+    const QString text = description.isEmpty() ? qn::errorDescription(number) : description;
+    qn::ui::ShowMessage(this, QStringLiteral("Errore numero: ") + QString::number(number) + QLatin1Char('\n') + text,
+                        QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void frmTips::EnableControls(bool state) {
+    for (QWidget* w : std::initializer_list<QWidget*>{cboSelectResearch, cboGenericFind, cboTitoli, cboFindCategoria,
+                                                      cmdUtility, cmdBookmark, optWork[1]})
+        w->setEnabled(state);
+    for (QPushButton* b : cmdSposta)
+        b->setEnabled(state);
+}
+
+bool frmTips::VerificaTabella() {
+    const qn::TableDefsCollection tables = qn::ui::TipsDb().TableDefs();
+    for (const qn::TableDef& table : tables) {
+        if (table.Name == TipsTableName) // case-sensitive on purpose
+            return true;
+    }
+    return false;
+}
+
+bool frmTips::VerificaStrutturaTabella() {
+    static const std::pair<const char*, int> Weights[] = {{"Titolo", 1},          {"Note", 2},
+                                                          {"Categoria", 4},       {"ChiaveRicerca", 8},
+                                                          {"Bookmark", 16},       {"KeyPrimary", 32},
+                                                          {"Linguaggio", 64},     {"Procedura", 128}};
+    std::unique_ptr<qn::Recordset> rs;
+    Skip([&] { rs = qn::ui::TipsDb().OpenRecordset(TipsTableName, qn::dbOpenDynaset); });
+    if (!rs)
+        return false;
+    Skip([&] {
+        if (!rs->IsEOF()) {
+            rs->MoveLast();
+            rs->MoveFirst();
+        }
+    });
+    int sum = 0;
+    int count = 0;
+    Skip([&] { count = rs->Fields().Count(); });
+    for (int i = 0; i < count; ++i) {
+        Skip([&] {
+            const QString name = rs->Fields(i).Name();
+            for (const auto& [field, weight] : Weights) {
+                if (name == QLatin1String(field)) // exact letter case
+                    sum += weight;
+            }
+        });
+    }
+    Skip([&] { rs->Close(); });
+    return sum == 255;
+}
+
+namespace {
+
+// The three commands that change the archive follow its read-only state.
+void allowChanges(frmTips& w, bool allowed) {
+    w.cmdUtility->setEnabled(allowed);
+    w.cmdBookmark->setEnabled(allowed);
+    w.optWork[1]->setEnabled(allowed);
+}
+
+// Not a tips archive: say so and leave no archive in use.
+void rejectIncompatible(frmTips& w, const QString& sDataBase) {
+    qn::ui::ShowMessage(&w,
+                        QStringLiteral("Impossibile aprire e/o modificare\n") + sDataBase +
+                            QStringLiteral("\nIl datatbase che si sta cercando di aprire non \n"
+                                           "è compatibile con la struttura del programma!"),
+                        QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok,
+                        AppTitle + QStringLiteral(" - Operazione annullata"));
+    Skip([&] { qn::ui::TipsDb().Close(); });
+    w.EnableControls(false);
+    w.DatabaseOpen = false;
+}
+
+// An archive without tips: a writable one starts in edit mode with a hint how to begin.
+void showEmptyArchive(frmTips& w, bool readOnly) {
+    if (readOnly) {
+        qn::ui::ShowMessage(&w, QStringLiteral("Database vuoto e di sola lettura!"), QMessageBox::Critical,
+                            QMessageBox::Ok, QMessageBox::Ok);
+        return;
+    }
+    w.ShowCurrentRecord();
+    for (QComboBox* list : {w.cboGenericFind, w.cboFindCategoria}) {
+        const QSignalBlocker block(list);
+        list->clear();
+    }
+    w.optWork[1]->setChecked(true); // the wiring switches to edit mode
+    QCoreApplication::processEvents();
+    w.repaint();
+    qn::ui::ShowMessage(&w,
+                        QStringLiteral("Il Database ") + GenericBas::FileNameOf(GenericBas::DatabasePath) +
+                            QStringLiteral(" è vuoto.\n"
+                                           "Per iniziare ad inserire dei dati premere il pulsante Nuovo e,\n"
+                                           "dopo aver digitato nelle caselle le informazioni da registrare,\n"
+                                           "confermare premendo il pulsante Salva."),
+                        QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+} // namespace
+
+void frmTips::OpenDatabase(const QString& sDataBase) {
+    using namespace GenericBas;
+    DatabaseOpen = false;
+    RecordsetOpen = false;
+    Skip([&] { ClearFields(); });
+    for (QComboBox* list : {cboTitoli, cboGenericFind, cboFindCategoria}) {
+        const QSignalBlocker block(list);
+        list->clear();
+    }
+    setWindowTitle(AppTitle + QStringLiteral(" - DB corrente: nessuno!"));
+    lblNumRecord->setText(QString());
+    const bool readOnly = HasAttribute(sDataBase, AttrReadOnly);
+
+    try {
+        if (readOnly) {
+            qn::ui::ShowMessage(this,
+                                QStringLiteral("Attenzione: il database è di sola lettura.\n"
+                                               "Non sarà possibile eseguire nessuna modifica."),
+                                QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok);
+            allowChanges(*this, false);
+        }
+        // Assigned only once the file is open: a failed opening keeps the previous object.
+        TipsDatabase = qn::DBEngine::Workspaces(0).OpenDatabase(sDataBase, true, readOnly);
+        if (!readOnly) {
+            DatabaseOpen = true;
+            allowChanges(*this, true);
+        }
+    } catch (const std::exception& e) {
+        const auto [number, description] = qn::ui::ErrorOf(e);
+        ShowErrorNumber(number, description);
+        EnableControls(false);
+        DatabaseOpen = false;
+        return;
+    }
+
+    try {
+        if (!VerificaTabella() || !VerificaStrutturaTabella()) {
+            rejectIncompatible(*this, sDataBase);
+            return;
+        }
+        TipsRecordset = TipsDatabase->OpenRecordset(TipsTableName, qn::dbOpenDynaset);
+        RecordsetOpen = true;
+        DatabasePath = sDataBase;
+        setWindowTitle(AppTitle + QStringLiteral(" - DB corrente: ") + FileNameOf(DatabasePath));
+        EnableControls(true);
+        allowChanges(*this, !readOnly);
+        if (TipsRecordset->RecordCount() > 0) {
+            TipsRecordset->MoveLast();
+            TipsRecordset->MoveFirst();
+            FillCategoryList(false);
+            return;
+        }
+        showEmptyArchive(*this, readOnly);
+    } catch (const std::exception& e) {
+        const auto [number, description] = qn::ui::ErrorOf(e);
+        ShowErrorNumber(number, description);
+        Skip([&] { qn::ui::TipsDb().Close(); });
+        EnableControls(false);
+        DatabaseOpen = false;
+    }
+}
+
+void frmTips::Form_Load() {
+    SetFieldLengths();
+    SetMousePointers();
+    GenericBas::SetTopMost(this, true);
+    show();
+    repaint();
+    QCoreApplication::processEvents();
+    OpenDatabase(GenericBas::DatabasePath);
+    SuppressListEvents = false;
+    LockFields(true);
+    InitSearchPanel();
+}
+
+void frmTips::Form_Unload() {
+    using namespace GenericBas;
+    if (RecordsetOpen)
+        Skip([&] { qn::ui::View().Close(); });
+    if (DatabaseOpen)
+        Skip([&] { qn::ui::TipsDb().Close(); });
+    RecordsetOpen = false;
+    DatabaseOpen = false;
+    Skip([&] {
+        const QString message = TempFolder() + QStringLiteral("email.eml");
+        if (FileExists(message))
+            QFile::remove(message);
+    });
+}
+
+void frmTips::cmdOpenNewDB_Click() {
+    using namespace GenericBas;
+    Skip([&] {
+        optWork[0]->setChecked(true); // the wiring switches to view mode
+        QCoreApplication::processEvents();
+        repaint();
+    });
+    QString chosen;
+    Skip([&] {
+        OpenSave dialog;
+        dialog.SetDialogTitle(QStringLiteral("Seleziona il DB da aprire"));
+        dialog.SetFilter(QStringLiteral("Microsoft Access (.mdb)|*.mdb"));
+        dialog.SetOwner(this);
+        dialog.ShowOpen();
+        chosen = dialog.FileName();
+    });
+    if (!chosen.isEmpty()) {
+        if (RecordsetOpen)
+            Skip([&] { qn::ui::View().Close(); });
+        if (DatabaseOpen)
+            Skip([&] { qn::ui::TipsDb().Close(); });
+        // A read-only archive is never closed explicitly, but it is opened exclusively: release
+        // it before the new opening, or choosing the same file again would find it in use.
+        TipsRecordset.reset();
+        TipsDatabase.reset();
+        DatabasePath.clear();
+        OpenDatabase(chosen);
+    }
+    FieldBox(0)->setFocus();
+}
