@@ -307,7 +307,7 @@ void frmTips::buildNavigation() {
     lblNumRecord = label(this, QStringLiteral("lblNumRecord"), QString(), twips(2040, 6660, 3015, 390));
     lblNumRecord->setAlignment(Qt::AlignCenter);
     lblNumRecord->setToolTip(QStringLiteral("Alterna la modalità modifica/ricerca"));
-    lblNumRecord->setCursor(qn::ui::PictureCursor(QStringLiteral(":/cursors/counter.svg"), QPoint(8, 8)));
+    lblNumRecord->setCursor(qn::ui::PictureCursor(QStringLiteral(":/cursors/counter.svg"), QPoint(16, 16)));
 }
 
 void frmTips::setTabOrder() {

@@ -4,9 +4,12 @@
 #include "engine/Database.h"
 
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <memory>
 
 class QWidget;
+class frmTips;
 
 namespace GenericBas {
 
@@ -18,7 +21,22 @@ extern std::unique_ptr<qn::Recordset> TipsRecordset;
 
 // Start-up: refuses a second copy, checks the engine, chooses or creates the archive and loads
 // the main window. Returns true when the main window was loaded (the caller then runs the event loop).
+// `arguments` are the command-line arguments after the program's name.
 bool Main(const QStringList& arguments);
+
+// What Main takes from its surroundings; tests run it in a folder of their own.
+struct StartupOptions {
+    QString appFolder;                     // "" = ApplicationFolder()
+    QString lockFolder;                    // "" = TempFolder()
+    std::function<bool()> engineAvailable; // empty = IsJetInstalled
+};
+bool Main(const QStringList& arguments, const StartupOptions& options);
+
+// The main window, created on first use; one for the whole program.
+frmTips* TipsWindow();
+// Ends the program's state: destroys the main window, closes the archive and releases the
+// single-copy lock. Called after the event loop (and by tests between runs).
+void Shutdown();
 
 bool IsJetInstalled();
 bool FileExists(const QString& path);
