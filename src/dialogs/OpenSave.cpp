@@ -1,0 +1,78 @@
+// The Open and Save As dialogs on QFileDialog. Qt's own dialog is used (not the desktop's) so
+// that it behaves the same everywhere and speaks the program's language.
+#include "dialogs/OpenSave.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <stdexcept>
+
+namespace {
+
+constexpr qsizetype MaxPathLength = 255;
+
+// "desc|pattern|desc|pattern" → Qt's "desc (pattern)" filters; several patterns of one entry
+// may be separated by ";". An entry without its pattern is dropped, as the system dialogs do.
+QStringList NameFilters(const QString& filter) {
+    const QStringList items = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < items.size(); i += 2) {
+        QString pattern = items.at(i + 1).trimmed();
+        if (pattern.isEmpty())
+            continue;
+        pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << QStringLiteral("%1 (%2)").arg(items.at(i), pattern);
+    }
+    return filters;
+}
+
+struct Request {
+    QWidget* owner;
+    QString title, initDir, filter, defaultExt, fileName;
+    long filterIndex;
+};
+
+// Shows the dialog; the chosen path, or "" when the user cancelled or the path is unusable.
+QString Run(const Request& r, bool open) {
+    QFileDialog dialog(r.owner, r.title, r.initDir);
+    dialog.setObjectName(open ? QStringLiteral("OpenDialog") : QStringLiteral("SaveDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dialog.setFileMode(open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+
+    const QStringList filters = NameFilters(r.filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        const long index = r.filterIndex >= 1 && r.filterIndex <= filters.size() ? r.filterIndex : 1;
+        dialog.selectNameFilter(filters.at(index - 1));
+    }
+    QString ext = r.defaultExt;
+    if (ext.startsWith(QLatin1Char('.')))
+        ext.remove(0, 1);
+    if (!ext.isEmpty())
+        dialog.setDefaultSuffix(ext);
+    if (!r.fileName.isEmpty())
+        dialog.selectFile(r.fileName);
+
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString chosen = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    // The path must fit the 255 characters the callers count on, and its folder must exist.
+    if (chosen.size() > MaxPathLength || !QFileInfo(chosen).absoluteDir().exists())
+        return {};
+    return chosen;
+}
+
+} // namespace
+
+void OpenSave::ShowOpen() {
+    if (m_fileName.size() > MaxPathLength)
+        throw std::length_error("OpenSave: the proposed file name is longer than 255 characters");
+    m_fileName = Run({m_owner, m_title, m_initDir, m_filter, m_defaultExt, m_fileName, m_filterIndex}, true);
+}
+
+void OpenSave::ShowSave() {
+    if (m_fileName.size() > MaxPathLength)
+        throw std::length_error("OpenSave: the proposed file name is longer than 255 characters");
+    m_fileName = Run({m_owner, m_title, m_initDir, m_filter, m_defaultExt, m_fileName, m_filterIndex}, false);
+}

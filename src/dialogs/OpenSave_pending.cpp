@@ -1,3 +1,0 @@
-#include "dialogs/OpenSave.h"
-void OpenSave::ShowOpen() {}
-void OpenSave::ShowSave() {}
