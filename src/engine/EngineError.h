@@ -36,6 +36,12 @@ constexpr long UnrecognizedFormat = 3343;
 constexpr long NumericOverflow = 3349;
 constexpr long ObjectClosed = 3420;           // object invalid or no longer set
 constexpr long TypeConversion = 3421;
+constexpr long DiskIo = 3043;                 // disk or network error
+constexpr long TooFewParameters = 3061;       // unknown name in a query
+constexpr long CannotUpdateField = 3164;      // the field cannot be updated
+constexpr long Locked = 3218;                 // could not update; currently locked
+constexpr long CannotExecuteSelect = 3065;    // Execute given a SELECT
+constexpr long InvalidOperation = 3219;       // operation not allowed in this context
 } // namespace err
 
 // The Italian description of an error number; `argument` fills the file or object name

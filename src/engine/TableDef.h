@@ -10,6 +10,9 @@
 
 namespace qn {
 
+// Bytes (characters for text) a field of `type` takes when no size is given; 0 for memo.
+int defaultFieldSize(int type);
+
 // A small ordered collection with the Append/Count vocabulary of the schema objects.
 template <typename T> class Collection {
 public:

@@ -1,0 +1,112 @@
+#pragma once
+// Private to the engine: RAII wrappers over an SQLite connection and its statements.
+// A Connection is shared (shared_ptr) by a Database and every Recordset opened from it, so a
+// set outliving its database sees a closed connection (err::ObjectClosed) instead of a
+// dangling handle.
+
+#include "engine/EngineError.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+#include <memory>
+#include <set>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace qn {
+
+class Connection;
+class FileLock;
+
+class Statement {
+public:
+    enum class Step { Row, Done };
+
+    Statement(Connection& conn, const QString& sql);
+    Statement(Connection& conn, const char* sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Step step(); // throws EngineError on any failure
+    void reset();
+    void bindNull(int index);
+    void bindInt64(int index, int64_t value);
+    void bindDouble(int index, double value);
+    void bindText(int index, const QString& value);
+    void bindBlob(int index, const QByteArray& value);
+    void bindVariant(int index, const QVariant& value);
+
+    int columnCount() const;
+    int columnType(int column) const; // SQLITE_INTEGER, ... SQLITE_NULL
+    int64_t columnInt64(int column) const;
+    double columnDouble(int column) const;
+    QString columnText(int column) const;
+    QByteArray columnBlob(int column) const;
+    QVariant columnVariant(int column) const; // by storage class; Null is an invalid QVariant
+    QString columnName(int column) const;
+    QString columnDeclType(int column) const;
+    // The raw UTF-8 bytes of a text column, valid until the next step/reset.
+    const char* columnRaw(int column, int* bytes) const;
+
+    sqlite3_stmt* handle() const { return m_stmt; }
+
+private:
+    friend class Connection;
+    void prepare(const QByteArray& sql);
+    void finalize();
+    void check() const;
+    Connection& m_conn;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+class Connection {
+public:
+    // Opens an existing file; the checks and errors of a classic opening happen here.
+    Connection(const QString& path, bool exclusive, bool readOnly);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // A new database file (fails with err::DatabaseExists when the path exists).
+    static void createFile(const QString& path);
+
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+    void ensureOpen() const; // throws err::ObjectClosed
+    void ensureWritable() const; // throws err::ReadOnly
+    sqlite3* handle() const { return m_db; }
+    const QString& path() const { return m_path; }
+    bool readOnly() const { return m_readOnly; }
+
+    // Every write bumps the generation, so record sets know their cached rows may be stale.
+    uint64_t generation() const { return m_generation; }
+    void bumpGeneration() { ++m_generation; }
+
+    void exec(const char* sql);
+    void exec(const QString& sql);
+    int64_t changes() const;
+    int64_t lastInsertRowid() const;
+
+    // Converts the connection's current SQLite error into an EngineError.
+    [[noreturn]] void fail(int rc, const QString& context = {}) const;
+
+private:
+    friend class Statement;
+    void openHandle(bool readOnly);
+    void configure(bool exclusive);
+    QString m_path;
+    sqlite3* m_db = nullptr;
+    std::shared_ptr<FileLock> m_lock; // released only after the SQLite handle is closed
+    bool m_readOnly = false;
+    uint64_t m_generation = 0;
+    std::set<Statement*> m_statements; // finalised when the connection closes
+};
+
+// Maps an SQLite result code and message to the classic error number.
+long mapSqliteError(int rc, const QString& message);
+
+} // namespace qn

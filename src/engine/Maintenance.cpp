@@ -1,0 +1,234 @@
+// DBEngine::CompactDatabase and DBEngine::RepairDatabase.
+
+#include "engine/Connection.h"
+#include "engine/Database.h"
+#include "engine/Dialect.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+#include <optional>
+#include <sqlite3.h>
+
+namespace qn {
+
+namespace {
+
+struct SchemaEntry {
+    QString type, name, sql;
+};
+
+// Reads the rows of `table` from `from` into `to` in rowid order. A scan that hits a damaged
+// page resumes after it by probing ever larger rowids, then narrows back to the first rowid
+// that can be read again, so the rows after the damage are saved too.
+class TableSalvage {
+public:
+    TableSalvage(Connection& from, Connection& to, const QString& table) : m_from(from), m_to(to), m_table(table) {}
+
+    void run() {
+        prepareInsert();
+        int64_t next = INT64_MIN;
+        while (true) {
+            int64_t last = 0;
+            const bool finished = scanFrom(next, &last);
+            if (finished)
+                return;
+            const auto resume = probeAfter(last);
+            if (!resume)
+                return;
+            next = *resume;
+        }
+    }
+
+private:
+    void prepareInsert() {
+        Statement cols(m_from, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(quoteName(m_table)));
+        m_columns = cols.columnCount();
+        QStringList marks;
+        for (int i = 0; i <= m_columns; ++i)
+            marks << QStringLiteral("?");
+        QStringList names{QStringLiteral("rowid")};
+        for (int i = 0; i < m_columns; ++i)
+            names << quoteName(cols.columnName(i));
+        m_insert = std::make_unique<Statement>(m_to, QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)")
+                                                         .arg(quoteName(m_table), names.join(QLatin1String(", ")),
+                                                              marks.join(QLatin1String(", "))));
+    }
+
+    // Copies rows with rowid >= start; true when the end of the table was reached cleanly.
+    bool scanFrom(int64_t start, int64_t* last) {
+        *last = start;
+        try {
+            Statement s(m_from, QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid >= ? ORDER BY rowid").arg(quoteName(m_table)));
+            s.bindInt64(1, start);
+            while (s.step() == Statement::Step::Row) {
+                m_insert->reset();
+                for (int i = 0; i <= m_columns; ++i)
+                    m_insert->bindVariant(i + 1, s.columnVariant(i));
+                *last = s.columnInt64(0);
+                m_insert->step();
+            }
+            return true;
+        } catch (const EngineError& e) {
+            if (e.number() != err::CannotOpen && e.number() != err::UnrecognizedFormat && e.number() != err::DiskIo)
+                throw;
+            return false;
+        }
+    }
+
+    bool readable(int64_t start, int64_t* found) {
+        try {
+            Statement s(m_from, QStringLiteral("SELECT rowid FROM %1 WHERE rowid >= ? ORDER BY rowid LIMIT 1").arg(quoteName(m_table)));
+            s.bindInt64(1, start);
+            if (s.step() == Statement::Step::Row) {
+                *found = s.columnInt64(0);
+                // The row itself must read too.
+                Statement row(m_from, QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quoteName(m_table)));
+                row.bindInt64(1, *found);
+                row.step();
+                return true;
+            }
+            *found = INT64_MAX;
+            return true; // nothing after: readable and empty
+        } catch (const EngineError&) {
+            return false;
+        }
+    }
+
+    // The first rowid after `last` from which the table reads again; none when nothing follows.
+    std::optional<int64_t> probeAfter(int64_t last) {
+        if (last == INT64_MIN)
+            last = -1; // the scan failed at once: rowids are positive in practice
+        int64_t bad = last, good = 0, found = 0;
+        bool ok = false;
+        for (int64_t step = 1; step < (int64_t(1) << 48); step *= 2) {
+            if (readable(last + step, &found)) {
+                if (found == INT64_MAX)
+                    return std::nullopt;
+                good = last + step;
+                ok = true;
+                break;
+            }
+            bad = last + step;
+        }
+        if (!ok)
+            return std::nullopt;
+        while (good - bad > 1) {
+            const int64_t mid = bad + (good - bad) / 2;
+            int64_t f = 0;
+            if (readable(mid, &f))
+                good = mid;
+            else
+                bad = mid;
+        }
+        return good;
+    }
+
+    Connection& m_from;
+    Connection& m_to;
+    QString m_table;
+    int m_columns = 0;
+    std::unique_ptr<Statement> m_insert;
+};
+
+QList<SchemaEntry> readSchema(Connection& conn) {
+    QList<SchemaEntry> entries;
+    Statement s(conn, "SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid");
+    while (s.step() == Statement::Step::Row)
+        entries.append({s.columnText(0), s.columnText(1), s.columnText(2)});
+    return entries;
+}
+
+bool isSound(Connection& conn) {
+    try {
+        Statement check(conn, "PRAGMA integrity_check");
+        return check.step() == Statement::Step::Row && check.columnText(0) == QLatin1String("ok");
+    } catch (const EngineError& e) {
+        if (e.number() == err::CannotOpen || e.number() == err::UnrecognizedFormat || e.number() == err::DiskIo)
+            return false;
+        throw;
+    }
+}
+
+void copySequences(Connection& from, Connection& to) {
+    try {
+        Statement read(from, "SELECT name, seq FROM sqlite_sequence");
+        Statement write(to, "UPDATE sqlite_sequence SET seq = max(seq, ?) WHERE name = ?");
+        while (read.step() == Statement::Step::Row) {
+            write.reset();
+            write.bindInt64(1, read.columnInt64(1));
+            write.bindText(2, read.columnText(0));
+            write.step();
+        }
+    } catch (const EngineError&) {
+        // The counters only keep deleted numbers from being reused; the copy is sound without.
+    }
+}
+
+void rebuild(Connection& damaged, const QString& target) {
+    const QList<SchemaEntry> schema = readSchema(damaged);
+    Connection::createFile(target);
+    Connection fresh(target, true, false);
+    fresh.exec("BEGIN");
+    for (const SchemaEntry& e : schema)
+        if (e.type == QLatin1String("table") && !e.name.startsWith(QLatin1String("sqlite_")))
+            fresh.exec(e.sql);
+    for (const SchemaEntry& e : schema)
+        if (e.type == QLatin1String("table") && !e.name.startsWith(QLatin1String("sqlite_")))
+            TableSalvage(damaged, fresh, e.name).run();
+    copySequences(damaged, fresh);
+    for (const SchemaEntry& e : schema) {
+        if (e.type == QLatin1String("table"))
+            continue;
+        try { // a unique index that the salvaged rows no longer satisfy is left out
+            fresh.exec(e.sql);
+        } catch (const EngineError&) {
+        }
+    }
+    fresh.exec("COMMIT");
+    fresh.close();
+}
+
+} // namespace
+
+void DBEngine::CompactDatabase(const QString& source, const QString& destination) {
+    if (QFileInfo::exists(destination))
+        throw EngineError::fromNumber(err::DatabaseExists, destination);
+    if (!QFileInfo(QFileInfo(destination).absolutePath()).isDir())
+        throw EngineError::fromNumber(err::InvalidPath, destination);
+    // Exclusive and read-only: the source is neither in use elsewhere nor changed.
+    Connection conn(source, true, true);
+    Statement vacuum(conn, "VACUUM INTO ?");
+    vacuum.bindText(1, destination);
+    try {
+        vacuum.step();
+    } catch (const EngineError& e) {
+        if (QFileInfo::exists(destination) && e.number() != err::DatabaseExists)
+            QFile::remove(destination);
+        throw;
+    }
+}
+
+void DBEngine::RepairDatabase(const QString& path) {
+    Connection damaged(path, true, false);
+    if (isSound(damaged))
+        return;
+    const QFileInfo info(path);
+    const QString target = info.absolutePath() + QStringLiteral("/.%1.repair-%2").arg(info.fileName()).arg(QCoreApplication::applicationPid());
+    QFile::remove(target);
+    try {
+        rebuild(damaged, target);
+    } catch (...) {
+        QFile::remove(target);
+        QFile::remove(target + QStringLiteral("-journal"));
+        throw;
+    }
+    damaged.close();
+    if (std::rename(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(target);
+        throw EngineError::fromNumber(err::DiskIo, path);
+    }
+}
+
+} // namespace qn
