@@ -215,11 +215,11 @@ void RecordsetCore::moveLast() {
 
 void RecordsetCore::moveNext() {
     ensureUsable();
-    if (eof())
+    if (eof() && !m_onDeleted)
         throw EngineError::fromNumber(err::NoCurrentRecord);
     cancelPendingEdit();
     if (m_onDeleted)
-        m_onDeleted = false; // m_pos already names the record that followed
+        m_onDeleted = false; // m_pos already names the record that followed (or the end)
     else
         ++m_pos;
 }
