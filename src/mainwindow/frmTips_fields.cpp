@@ -19,6 +19,16 @@
 
 // ---- pictures, cursors and fonts
 
+// The pictures are compiled into a static library; their registration must be asked for.
+static void RegisterPictures() {
+    Q_INIT_RESOURCE(quillnote);
+}
+
+void qn::ui::EnsurePictures() {
+    static const bool once = (RegisterPictures(), true);
+    (void)once;
+}
+
 QFont qn::ui::ListFont() {
     QFont font;
     font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
@@ -26,6 +36,7 @@ QFont qn::ui::ListFont() {
 }
 
 QPixmap qn::ui::Picture(const QString& path, const QSize& size) {
+    EnsurePictures();
     QSvgRenderer renderer(path);
     if (!renderer.isValid() || size.isEmpty())
         return {};

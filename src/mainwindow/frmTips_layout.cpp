@@ -91,6 +91,7 @@ QFrame* line(QWidget* parent, const QString& name, const QRect& geometry, QFrame
 } // namespace
 
 frmTips::frmTips(QWidget* parent) : QWidget(parent) {
+    qn::ui::EnsurePictures();
     setObjectName(QStringLiteral("frmTips"));
     setWindowTitle(QStringLiteral("Quillnote"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/201-window.svg")));
@@ -285,7 +286,7 @@ void frmTips::buildWorkPanel() {
         auto* b = pictureButton(picWorkButton, QStringLiteral("cmdTool(%1)").arg(t.index), QString::fromLatin1(t.picture),
                                 QString::fromUtf8(t.tip), twips(t.left, 0, 1020, 615));
         b->setText(QString::fromUtf8(t.caption));
-        b->setIconSize(QSize(20, 20));
+        b->setIconSize(QSize(18, 18));
         cmdTool[t.index] = b;
     }
     cmdTool[1]->setEnabled(false);

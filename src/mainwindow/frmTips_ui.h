@@ -10,6 +10,8 @@
 
 namespace qn::ui {
 
+// Makes the program's pictures reachable under their ":/…" names.
+void EnsurePictures();
 // Arial where the system has it, else its metric twin.
 QFont ListFont();
 // An SVG picture of the resources rendered at the given size (empty when it cannot be read).
