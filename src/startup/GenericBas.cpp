@@ -133,6 +133,9 @@ frmTips* TipsWindow() {
 }
 
 void Shutdown() {
+    // A window still open unloads as it would when closed.
+    if (g_tipsWindow && g_tipsWindow->isVisible())
+        g_tipsWindow->close();
     g_tipsWindow.reset();
     TipsRecordset.reset();
     TipsDatabase.reset();
