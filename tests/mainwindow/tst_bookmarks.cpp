@@ -112,27 +112,38 @@ private slots:
         QCOMPARE(f.rowsAfterClose(), QStringList());
     }
 
-    // The engine refuses the change: neither the record nor the image change, and no edit is
-    // left pending on the view.
+    // The engine refuses the change (at Edit on a read-only archive, at Update when the file
+    // itself rejects it): neither the record nor the image change, and no edit is left pending.
+    void aRefusedChangeLeavesRecordAndImage_data() {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("read-only archive") << true;
+        QTest::newRow("update rejected by the file") << false;
+    }
     void aRefusedChangeLeavesRecordAndImage() {
+        QFETCH(bool, readOnly);
         EditingFixture f;
         QVERIFY(f.create(tips));
-        QVERIFY(QFile::setPermissions(f.path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-        f.open({QMessageBox::Ok});
-        QVERIFY(!f.button("cmdBookmark")->isEnabled());
+        if (readOnly)
+            QVERIFY(QFile::setPermissions(f.path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        else
+            QVERIFY(f.rawExec("CREATE TRIGGER refuse BEFORE UPDATE ON TipsTable "
+                              "BEGIN SELECT RAISE(ABORT, 'rifiutato'); END"));
+        f.open(readOnly ? QList<QMessageBox::StandardButton>{QMessageBox::Ok}
+                        : QList<QMessageBox::StandardButton>{});
+        const int loadBoxes = f.boxes.count();
         f.click(f.button("cmdSposta(3)"));
         QVERIFY(f.child<QLabel>("imgBookmark")->isVisible());
 
         f.boxes.arm(QMessageBox::Yes);
-        f.window->cmdBookmark_Click();
-        QVERIFY(f.boxes.waitForCount(2));
+        f.window->cmdBookmark_Click(); // the button is disabled on a read-only archive
+        QVERIFY(f.boxes.waitForCount(loadBoxes + 1));
         QCOMPARE(f.boxes.last().text, removeQuestion);
         QVERIFY(f.child<QLabel>("imgBookmark")->isVisible());
         QCOMPARE(GenericBas::TipsRecordset->EditMode(), int(qn::dbEditNone));
         QCOMPARE(GenericBas::TipsRecordset->Fields(QStringLiteral("Bookmark")).Value().toInt(), 1);
         f.click(f.button("cmdSposta(0)"));
         QCOMPARE(f.boxText(0), QString("Alfa"));
-        QCOMPARE(f.boxes.count(), 2);
+        QCOMPARE(f.boxes.count(), loadBoxes + 1);
         QCOMPARE(marks(f.rowsAfterClose()), QStringList({"<null>", "0", "1"}));
     }
 };

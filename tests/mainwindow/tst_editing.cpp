@@ -325,6 +325,64 @@ private slots:
         QCOMPARE(GenericBas::TipsRecordset->EditMode(), int(qn::dbEditNone));
         QCOMPARE(f.rowsAfterClose(), threeRows);
     }
+
+    // A store the file rejects is reported; the tip stays being added, and Annulla drops it.
+    void refusedStoreKeepsTheTipBeingAdded() {
+        EditingFixture f;
+        QVERIFY(f.create(threeTips));
+        QVERIFY(f.rawExec("CREATE TRIGGER refuse BEFORE INSERT ON TipsTable "
+                          "BEGIN SELECT RAISE(ABORT, 'rifiutato'); END"));
+        f.open();
+        f.enterEditMode();
+        f.click(f.tool(0));
+        f.type(0, "Respinto");
+        f.type(1, "corpo");
+        f.typeIn(f.combo("cboInsertCategoria"), "Nuova");
+        // The note box takes no more than the field holds.
+        f.type(4, QString(55, QLatin1Char('n')));
+        QCOMPARE(f.boxText(4).size(), 50);
+
+        QVERIFY(f.clickAnswering(f.tool(1), QMessageBox::Ok));
+        QCOMPARE(f.boxes.last().icon, QMessageBox::Critical);
+        QVERIFY(f.boxes.last().text.startsWith("Errore numero: "));
+        QCOMPARE(GenericBas::TipsRecordset->EditMode(), int(qn::dbEditAdd));
+        QVERIFY(f.tool(1)->isEnabled());
+        QVERIFY(!f.button("cmdSposta(2)")->isEnabled());
+        QCOMPARE(f.boxText(0), QString("Respinto"));
+        QVERIFY(f.combo("cboInsertCategoria")->isVisible());
+
+        f.click(f.tool(3));
+        QVERIFY(browsing(f));
+        QCOMPARE(f.boxText(0), QString("Bravo"));
+        QCOMPARE(f.boxes.count(), 1);
+        QCOMPARE(f.rowsAfterClose(), threeRows);
+    }
+
+    // Modifica skips a refused Edit, so the window shows the editing state with nothing pending:
+    // Salva reports the refusal and Annulla still leads back to browsing the stored tip.
+    void refusedEditLeavesAWayBack() {
+        EditingFixture f;
+        QVERIFY(f.create(threeTips));
+        QVERIFY(QFile::setPermissions(f.path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        f.open({QMessageBox::Ok});
+        f.window->optWork_Click(1);
+        f.click(f.tool(4));
+        QVERIFY(f.tool(1)->isEnabled());
+        f.type(0, "Vietato");
+
+        f.boxes.arm(QMessageBox::Ok);
+        f.click(f.tool(1));
+        QVERIFY(f.boxes.waitForCount(2));
+        QCOMPARE(f.boxes.last().icon, QMessageBox::Critical);
+        QVERIFY(f.boxes.last().text.startsWith("Errore numero: "));
+        QVERIFY(f.tool(3)->isEnabled());
+
+        f.click(f.tool(3));
+        QVERIFY(browsing(f));
+        QCOMPARE(f.boxText(0), QString("Bravo"));
+        QCOMPARE(f.boxes.count(), 2);
+        QCOMPARE(f.rowsAfterClose(), threeRows);
+    }
 };
 
 QTEST_MAIN(TestEditing)
