@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QString>
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <sqlite3.h>
@@ -237,12 +238,8 @@ void categoryGroups(const QString& path) {
 
 void compact(const QString& path, const QString& folder) {
     const QString dst = folder + QStringLiteral("/Temp.mdb");
-    const double oursMs = timeMs([&] {
-        QFile::remove(dst);
-        qn::DBEngine::CompactDatabase(path, dst);
-    });
-    const double rawMs = timeMs([&] {
-        QFile::remove(dst);
+    auto ours = [&] { qn::DBEngine::CompactDatabase(path, dst); };
+    auto raw = [&] {
         RawDb r(path);
         sqlite3_stmt* st = nullptr;
         sqlite3_prepare_v2(r.db, "VACUUM INTO ?", -1, &st, nullptr);
@@ -250,7 +247,17 @@ void compact(const QString& path, const QString& folder) {
         sqlite3_bind_text(st, 1, d.constData(), -1, SQLITE_TRANSIENT);
         sqlite3_step(st);
         sqlite3_finalize(st);
-    });
+    };
+    // Alternated, so that the disk's and the system's state weigh on both alike.
+    double oursMs = 0, rawMs = 0;
+    for (int i = 0; i < 3; ++i) {
+        QFile::remove(dst);
+        const double o = timeMs(ours, 1);
+        QFile::remove(dst);
+        const double r = timeMs(raw, 1);
+        oursMs = i == 0 ? o : std::min(oursMs, o);
+        rawMs = i == 0 ? r : std::min(rawMs, r);
+    }
     QFile::remove(dst);
     reportRatio("compact", oursMs, rawMs);
 }
@@ -316,3 +323,6 @@ void runEngineCases(const BenchOptions& options) {
 BenchGroup engineGroup("engine", runEngineCases);
 
 } // namespace
+
+// The generated archive, for the other groups of cases (declared in BenchReport.h).
+bool generateBenchArchive(const QString& path, int tips) { return generateArchive(path, tips); }
