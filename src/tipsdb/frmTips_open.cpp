@@ -68,16 +68,12 @@ bool frmTips::VerificaStrutturaTabella() {
                                                           {"Categoria", 4},       {"ChiaveRicerca", 8},
                                                           {"Bookmark", 16},       {"KeyPrimary", 32},
                                                           {"Linguaggio", 64},     {"Procedura", 128}};
+    // Only the field names matter: a set that selects no row has them all, without reading
+    // the whole table into a dynaset first (a large archive would pay for that at every opening).
     std::unique_ptr<qn::Recordset> rs;
-    Skip([&] { rs = qn::ui::TipsDb().OpenRecordset(TipsTableName, qn::dbOpenDynaset); });
+    Skip([&] { rs = qn::ui::TipsDb().OpenRecordset(QStringLiteral("SELECT * FROM TipsTable WHERE 0=1"), qn::dbOpenDynaset); });
     if (!rs)
         return false;
-    Skip([&] {
-        if (!rs->IsEOF()) {
-            rs->MoveLast();
-            rs->MoveFirst();
-        }
-    });
     int sum = 0;
     int count = 0;
     Skip([&] { count = rs->Fields().Count(); });
