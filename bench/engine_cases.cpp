@@ -33,8 +33,7 @@ QString randomWord(std::mt19937& rng, int minLen, int maxLen) {
         const char32_t c = accent(rng) == 0 ? letters[21 + accent(rng) % 6] : letters[pick(rng)];
         w += QString::fromUcs4(&c, 1);
     }
-    if (pick(rng) < 6)
-        w[0] = w[0].toUpper();
+    if (pick(rng) < 6) w[0] = w[0].toUpper();
     return w;
 }
 
@@ -53,23 +52,25 @@ QString makeProcedure(std::mt19937& rng, bool withWord) {
     while (p.size() < 2000)
         p += randomWord(rng, 2, 10) + (p.size() % 7 == 0 ? QStringLiteral("\r\n") : QStringLiteral(" "));
     if (withWord)
-        p.insert(static_cast<int>(rng() % 1900), QLatin1String(" ") + QLatin1String(kWord) + QLatin1String(" "));
+        p.insert(static_cast<int>(rng() % 1900),
+                 QLatin1String(" ") + QLatin1String(kWord) + QLatin1String(" "));
     return p;
 }
 
 // Bulk generation through a raw connection in one transaction; the table comes from CreateDB.
 bool generateArchive(const QString& path, int tips) {
-    if (!CreateDB::CreateTipsDatabase(path))
-        return false;
+    if (!CreateDB::CreateTipsDatabase(path)) return false;
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+        SQLITE_OK)
         return false;
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt* ins = nullptr;
-    sqlite3_prepare_v2(db,
-                       "INSERT INTO TipsTable(Titolo, Procedura, Categoria, ChiaveRicerca, Note, Bookmark, Linguaggio)"
-                       " VALUES (?,?,?,?,?,?,?)",
-                       -1, &ins, nullptr);
+    sqlite3_prepare_v2(
+        db,
+        "INSERT INTO TipsTable(Titolo, Procedura, Categoria, ChiaveRicerca, Note, Bookmark, Linguaggio)"
+        " VALUES (?,?,?,?,?,?,?)",
+        -1, &ins, nullptr);
     std::mt19937 rng(20240531);
     auto bind = [&](int i, const QString& s) {
         const QByteArray u = s.toUtf8();
@@ -96,8 +97,7 @@ bool generateArchive(const QString& path, int tips) {
 
 long readView(qn::Database& db, const QString& sql) {
     auto rs = db.OpenRecordset(sql);
-    if (rs->RecordCount() == 0)
-        return 0;
+    if (rs->RecordCount() == 0) return 0;
     rs->MoveLast();
     rs->MoveFirst();
     const long n = rs->RecordCount();
@@ -146,8 +146,9 @@ std::vector<int64_t> rawKeys(sqlite3* db, const char* sql) {
 QString titleNearTheEnd(const QString& path) {
     RawDb raw(path);
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(raw.db, "SELECT Titolo FROM TipsTable ORDER BY Titolo COLLATE QNGENERAL DESC LIMIT 1 OFFSET 5", -1, &st,
-                       nullptr);
+    sqlite3_prepare_v2(raw.db,
+                       "SELECT Titolo FROM TipsTable ORDER BY Titolo COLLATE QNGENERAL DESC LIMIT 1 OFFSET 5",
+                       -1, &st, nullptr);
     QString t;
     if (sqlite3_step(st) == SQLITE_ROW)
         t = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
@@ -157,7 +158,8 @@ QString titleNearTheEnd(const QString& path) {
 
 // ---- cases -------------------------------------------------------------------------------
 
-template <typename Ours, typename Raw> void compare(const char* name, const QString& path, Ours ours, Raw raw) {
+template <typename Ours, typename Raw>
+void compare(const char* name, const QString& path, Ours ours, Raw raw) {
     double oursMs = 0, rawMs = 0;
     {
         auto db = qn::DBEngine::OpenDatabase(path, true, false);
@@ -171,23 +173,33 @@ template <typename Ours, typename Raw> void compare(const char* name, const QStr
 }
 
 void defaultView(const QString& path) {
-    compare("default_view", path, [](qn::Database& db) { readView(db, QString::fromLatin1(kDefaultView)); },
-            [](sqlite3* db) { rawTitles(db, kRawDefaultView, 1); });
+    compare(
+        "default_view", path, [](qn::Database& db) { readView(db, QString::fromLatin1(kDefaultView)); },
+        [](sqlite3* db) { rawTitles(db, kRawDefaultView, 1); });
     // The stricter comparison: raw reads only the key and the title, not the memo column.
-    compare("default_view_narrow", path, [](qn::Database& db) { readView(db, QString::fromLatin1(kDefaultView)); },
-            [](sqlite3* db) {
-                rawTitles(db, "SELECT rowid, Titolo, Categoria, ChiaveRicerca, Note, Bookmark, Linguaggio FROM TipsTable"
-                              " ORDER BY \"Titolo\" COLLATE QNGENERAL ASC", 1);
-            });
+    compare(
+        "default_view_narrow", path,
+        [](qn::Database& db) { readView(db, QString::fromLatin1(kDefaultView)); },
+        [](sqlite3* db) {
+            rawTitles(
+                db,
+                "SELECT rowid, Titolo, Categoria, ChiaveRicerca, Note, Bookmark, Linguaggio FROM TipsTable"
+                " ORDER BY \"Titolo\" COLLATE QNGENERAL ASC",
+                1);
+        });
 }
 
 void wordFilter(const QString& path) {
-    const QString ours = QStringLiteral("SELECT * FROM TipsTable WHERE [Procedura] Like '*%1*'ORDER BY[Titolo]ASC").arg(QLatin1String(kWord));
-    const QByteArray raw = QStringLiteral("SELECT * FROM TipsTable WHERE \"Procedura\" LIKE '*%1*' ORDER BY \"Titolo\" COLLATE QNGENERAL ASC")
+    const QString ours =
+        QStringLiteral("SELECT * FROM TipsTable WHERE [Procedura] Like '*%1*'ORDER BY[Titolo]ASC")
+            .arg(QLatin1String(kWord));
+    const QByteArray raw = QStringLiteral("SELECT * FROM TipsTable WHERE \"Procedura\" LIKE '*%1*' ORDER BY "
+                                          "\"Titolo\" COLLATE QNGENERAL ASC")
                                .arg(QLatin1String(kWord))
                                .toUtf8();
-    compare("word_filter", path, [&](qn::Database& db) { readView(db, ours); },
-            [&](sqlite3* db) { rawTitles(db, raw.constData(), 1); });
+    compare(
+        "word_filter", path, [&](qn::Database& db) { readView(db, ours); },
+        [&](sqlite3* db) { rawTitles(db, raw.constData(), 1); });
 }
 
 void findTitle(const QString& path) {
@@ -207,16 +219,19 @@ void findTitle(const QString& path) {
     }
     {
         RawDb r(path);
-        const std::vector<int64_t> view = rawKeys(r.db, "SELECT rowid FROM TipsTable ORDER BY Titolo COLLATE QNGENERAL");
-        const QByteArray where = QStringLiteral("SELECT rowid FROM TipsTable WHERE Titolo = '%1' COLLATE QNGENERAL").arg(quoted).toUtf8();
+        const std::vector<int64_t> view =
+            rawKeys(r.db, "SELECT rowid FROM TipsTable ORDER BY Titolo COLLATE QNGENERAL");
+        const QByteArray where =
+            QStringLiteral("SELECT rowid FROM TipsTable WHERE Titolo = '%1' COLLATE QNGENERAL")
+                .arg(quoted)
+                .toUtf8();
         rawMs = timeMs([&] {
             const std::vector<int64_t> hits = rawKeys(r.db, where.constData());
             const std::unordered_set<int64_t> wanted(hits.begin(), hits.end());
             size_t i = 0;
             while (i < view.size() && !wanted.count(view[i]))
                 ++i;
-            if (i == view.size())
-                std::fprintf(stderr, "find_title: raw not found\n");
+            if (i == view.size()) std::fprintf(stderr, "find_title: raw not found\n");
         });
     }
     reportRatio("find_title", oursMs, rawMs);
@@ -224,15 +239,18 @@ void findTitle(const QString& path) {
 
 void categoryGroups(const QString& path) {
     auto readGroups = [](qn::Database& db) {
-        auto rs = db.OpenRecordset(QStringLiteral("SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria"));
+        auto rs =
+            db.OpenRecordset(QStringLiteral("SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria"));
         long chars = 0;
         for (; !rs->IsEOF(); rs->MoveNext())
             chars += rs->Fields(0).Value().toString().size();
         return chars;
     };
     compare("category_groups", path, readGroups, [](sqlite3* db) {
-        rawTitles(db, "SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria COLLATE QNGENERAL"
-                      " ORDER BY Categoria COLLATE QNGENERAL", 0);
+        rawTitles(db,
+                  "SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria COLLATE QNGENERAL"
+                  " ORDER BY Categoria COLLATE QNGENERAL",
+                  0);
     });
 }
 
@@ -264,8 +282,7 @@ void compact(const QString& path, const QString& folder) {
 
 double statusMb(const char* key) {
     QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
+    if (!f.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : f.readAll().split('\n'))
         if (line.startsWith(key))
             return line.mid(static_cast<int>(qstrlen(key))).trimmed().split(' ').value(0).toDouble() / 1024.0;
@@ -275,13 +292,11 @@ double statusMb(const char* key) {
 // Peak memory of the default view, in a child process so earlier cases do not count.
 void peakMemory(const QString& path) {
     int fds[2];
-    if (pipe(fds) != 0)
-        return;
+    if (pipe(fds) != 0) return;
     const pid_t pid = fork();
     if (pid == 0) {
         QFile clear(QStringLiteral("/proc/self/clear_refs"));
-        if (clear.open(QIODevice::WriteOnly))
-            clear.write("5"); // resets the peak (VmHWM) to the current size
+        if (clear.open(QIODevice::WriteOnly)) clear.write("5"); // resets the peak (VmHWM) to the current size
         clear.close();
         double result[2] = {statusMb("VmRSS:"), 0};
         {
@@ -325,4 +340,6 @@ BenchGroup engineGroup("engine", runEngineCases);
 } // namespace
 
 // The generated archive, for the other groups of cases (declared in BenchReport.h).
-bool generateBenchArchive(const QString& path, int tips) { return generateArchive(path, tips); }
+bool generateBenchArchive(const QString& path, int tips) {
+    return generateArchive(path, tips);
+}

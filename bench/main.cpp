@@ -8,8 +8,7 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     BenchOptions options;
     const QStringList args = app.arguments();
@@ -28,12 +27,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     QTemporaryDir work;
-    if (!work.isValid())
-        return 1;
+    if (!work.isValid()) return 1;
     options.workFolder = work.path();
     std::printf("tips=%d\n", options.tips);
     for (const BenchGroupEntry& g : benchGroups())
-        if (options.only.isEmpty() || options.only.contains(g.name))
-            g.run(options);
+        if (options.only.isEmpty() || options.only.contains(g.name)) g.run(options);
     return 0;
 }

@@ -20,16 +20,13 @@ char32_t baseOf(char32_t c) {
     // Canonical decomposition only: 'è' -> 'e' + grave, while compatibility forms ('²', 'ﬁ')
     // keep their own place.
     for (int depth = 0; depth < 4; ++depth) {
-        if (QChar::decompositionTag(c) != QChar::Canonical)
-            break;
+        if (QChar::decompositionTag(c) != QChar::Canonical) break;
         const QString d = QChar::decomposition(c);
-        if (d.isEmpty())
-            break;
+        if (d.isEmpty()) break;
         const char32_t first = d.at(0).isHighSurrogate() && d.size() > 1
                                    ? QChar::surrogateToUcs4(d.at(0), d.at(1))
                                    : d.at(0).unicode();
-        if (first == c)
-            break;
+        if (first == c) break;
         c = first;
     }
     return c;
@@ -55,8 +52,7 @@ inline CharKey keyOf(char32_t c) {
         const char32_t l = (c >= 'A' && c <= 'Z') ? c + 32 : c;
         return CharKey{l, l};
     }
-    if (c < kTableSize)
-        return keyTable().keys[c];
+    if (c < kTableSize) return keyTable().keys[c];
     const char32_t f = QChar::toCaseFolded(c);
     return CharKey{f, f};
 }
@@ -64,22 +60,21 @@ inline CharKey keyOf(char32_t c) {
 // Decodes one UTF-8 character; a malformed byte stands for itself so nothing is skipped.
 inline char32_t decode(const unsigned char*& p, const unsigned char* end) {
     const unsigned char b = *p++;
-    if (b < 0x80)
-        return b;
+    if (b < 0x80) return b;
     int extra = (b >= 0xF0) ? 3 : (b >= 0xE0) ? 2 : (b >= 0xC0) ? 1 : 0;
-    if (extra == 0 || end - p < extra)
-        return b;
+    if (extra == 0 || end - p < extra) return b;
     char32_t c = b & (0x3F >> extra);
     for (int i = 0; i < extra; ++i) {
-        if ((p[i] & 0xC0) != 0x80)
-            return b;
+        if ((p[i] & 0xC0) != 0x80) return b;
         c = (c << 6) | (p[i] & 0x3F);
     }
     p += extra;
     return c;
 }
 
-inline unsigned char asciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+inline unsigned char asciiLower(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+}
 
 } // namespace
 
@@ -92,27 +87,23 @@ int compareGeneral(const char* a, int aBytes, const char* b, int bBytes) {
     while (p < pe && q < qe) {
         if (*p < 0x80 && *q < 0x80) {
             const unsigned char x = asciiLower(*p++), y = asciiLower(*q++);
-            if (x != y)
-                return x < y ? -1 : 1;
+            if (x != y) return x < y ? -1 : 1;
             continue;
         }
         const CharKey x = keyOf(decode(p, pe));
         const CharKey y = keyOf(decode(q, qe));
-        if (x.primary != y.primary)
-            return x.primary < y.primary ? -1 : 1;
-        if (accent == 0 && x.folded != y.folded)
-            accent = x.folded < y.folded ? -1 : 1;
+        if (x.primary != y.primary) return x.primary < y.primary ? -1 : 1;
+        if (accent == 0 && x.folded != y.folded) accent = x.folded < y.folded ? -1 : 1;
     }
-    if (p < pe)
-        return 1;
-    if (q < qe)
-        return -1;
+    if (p < pe) return 1;
+    if (q < qe) return -1;
     return accent;
 }
 
 int compareGeneral(const QString& a, const QString& b) {
     const QByteArray x = a.toUtf8(), y = b.toUtf8();
-    return compareGeneral(x.constData(), static_cast<int>(x.size()), y.constData(), static_cast<int>(y.size()));
+    return compareGeneral(x.constData(), static_cast<int>(x.size()), y.constData(),
+                          static_cast<int>(y.size()));
 }
 
 LikePattern::LikePattern(const char* pattern, int bytes) {
@@ -122,8 +113,7 @@ LikePattern::LikePattern(const char* pattern, int bytes) {
         const char32_t c = decode(p, end);
         Token t{Token::Char};
         if (c == '*') {
-            if (!m_tokens.empty() && m_tokens.back().kind == Token::AnyRun)
-                continue; // "**" is "*"
+            if (!m_tokens.empty() && m_tokens.back().kind == Token::AnyRun) continue; // "**" is "*"
             t.kind = Token::AnyRun;
         } else if (c == '?') {
             t.kind = Token::One;
@@ -150,8 +140,7 @@ LikePattern::LikePattern(const char* pattern, int bytes) {
                 }
                 m_ranges.push_back(Range{keyOf(low).folded, keyOf(high).folded});
             }
-            if (!closed)
-                m_valid = false;
+            if (!closed) m_valid = false;
             t.count = static_cast<uint32_t>(m_ranges.size()) - t.first;
         } else {
             t.ch = keyOf(c).folded;
@@ -210,8 +199,7 @@ bool LikePattern::matches(const char* value, int bytes) const {
             }
             v = save;
         }
-        if (starTi > n)
-            return false;
+        if (starTi > n) return false;
         decode(starV, end); // let the last '*' swallow one more character
         v = starV;
         ti = starTi;
@@ -233,7 +221,9 @@ int collateGeneral(void*, int aBytes, const void* a, int bBytes, const void* b) 
     return compareGeneral(static_cast<const char*>(a), aBytes, static_cast<const char*>(b), bBytes);
 }
 
-void deletePattern(void* p) { delete static_cast<LikePattern*>(p); }
+void deletePattern(void* p) {
+    delete static_cast<LikePattern*>(p);
+}
 
 // like(pattern, value): `value LIKE pattern` in SQL.
 void likeFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {

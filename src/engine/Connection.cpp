@@ -23,15 +23,16 @@ QString constraintName(const QString& message) {
     return colon < 0 ? QString() : message.mid(colon + 8).trimmed();
 }
 
-QString afterPrefix(const QString& name) { return name.mid(name.indexOf(QLatin1Char(':')) + 1); }
+QString afterPrefix(const QString& name) {
+    return name.mid(name.indexOf(QLatin1Char(':')) + 1);
+}
 
 // Checks the path before any file is opened, as the classic engine reports these cases.
 void checkPath(const QString& path) {
     if (path.trimmed().isEmpty() || path.contains(QChar(0)))
         throw EngineError::fromNumber(err::InvalidPath, path);
     const QFileInfo info(path);
-    if (info.isDir())
-        throw EngineError::fromNumber(err::InvalidPath, path);
+    if (info.isDir()) throw EngineError::fromNumber(err::InvalidPath, path);
     if (!info.exists()) {
         const QFileInfo folder(info.absolutePath());
         throw EngineError::fromNumber(folder.isDir() ? err::FileNotFound : err::InvalidPath, path);
@@ -43,19 +44,13 @@ void checkPath(const QString& path) {
 long mapSqliteError(int rc, const QString& message) {
     switch (rc & 0xFF) {
     case SQLITE_CONSTRAINT: {
-        if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
-            return err::DuplicateKey;
-        if (rc == SQLITE_CONSTRAINT_NOTNULL)
-            return err::FieldRequired;
+        if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) return err::DuplicateKey;
+        if (rc == SQLITE_CONSTRAINT_NOTNULL) return err::FieldRequired;
         const QString name = constraintName(message);
-        if (name.startsWith(QLatin1String("size:")))
-            return err::FieldTooSmall;
-        if (name.startsWith(QLatin1String("zerolen:")))
-            return err::ZeroLengthNotAllowed;
-        if (name.startsWith(QLatin1String("range:")))
-            return err::NumericOverflow;
-        if (name.startsWith(QLatin1String("required:")))
-            return err::FieldRequired;
+        if (name.startsWith(QLatin1String("size:"))) return err::FieldTooSmall;
+        if (name.startsWith(QLatin1String("zerolen:"))) return err::ZeroLengthNotAllowed;
+        if (name.startsWith(QLatin1String("range:"))) return err::NumericOverflow;
+        if (name.startsWith(QLatin1String("required:"))) return err::FieldRequired;
         return err::DuplicateKey;
     }
     case SQLITE_READONLY:
@@ -81,10 +76,8 @@ long mapSqliteError(int rc, const QString& message) {
     case SQLITE_TOOBIG:
         return err::FieldTooSmall;
     case SQLITE_ERROR:
-        if (message.startsWith(QLatin1String("no such table")))
-            return err::TableNotFound;
-        if (message.startsWith(QLatin1String("no such column")))
-            return err::TooFewParameters;
+        if (message.startsWith(QLatin1String("no such table"))) return err::TableNotFound;
+        if (message.startsWith(QLatin1String("no such column"))) return err::TooFewParameters;
         return err::SyntaxError;
     default:
         return err::ReservedError;
@@ -93,9 +86,13 @@ long mapSqliteError(int rc, const QString& message) {
 
 // ---- Statement ---------------------------------------------------------------------------
 
-Statement::Statement(Connection& conn, const QString& sql) : m_conn(conn) { prepare(sql.toUtf8()); }
+Statement::Statement(Connection& conn, const QString& sql) : m_conn(conn) {
+    prepare(sql.toUtf8());
+}
 
-Statement::Statement(Connection& conn, const char* sql) : m_conn(conn) { prepare(QByteArray(sql)); }
+Statement::Statement(Connection& conn, const char* sql) : m_conn(conn) {
+    prepare(QByteArray(sql));
+}
 
 Statement::~Statement() {
     finalize();
@@ -104,7 +101,8 @@ Statement::~Statement() {
 
 void Statement::prepare(const QByteArray& sql) {
     m_conn.ensureOpen();
-    const int rc = sqlite3_prepare_v2(m_conn.m_db, sql.constData(), static_cast<int>(sql.size()), &m_stmt, nullptr);
+    const int rc =
+        sqlite3_prepare_v2(m_conn.m_db, sql.constData(), static_cast<int>(sql.size()), &m_stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(m_stmt);
         m_stmt = nullptr;
@@ -114,23 +112,19 @@ void Statement::prepare(const QByteArray& sql) {
 }
 
 void Statement::finalize() {
-    if (m_stmt)
-        sqlite3_finalize(m_stmt);
+    if (m_stmt) sqlite3_finalize(m_stmt);
     m_stmt = nullptr;
 }
 
 void Statement::check() const {
-    if (!m_stmt)
-        throw EngineError::fromNumber(err::ObjectClosed);
+    if (!m_stmt) throw EngineError::fromNumber(err::ObjectClosed);
 }
 
 Statement::Step Statement::step() {
     check();
     const int rc = sqlite3_step(m_stmt);
-    if (rc == SQLITE_ROW)
-        return Step::Row;
-    if (rc == SQLITE_DONE)
-        return Step::Done;
+    if (rc == SQLITE_ROW) return Step::Row;
+    if (rc == SQLITE_DONE) return Step::Done;
     // The extended code and message describe the failure; read them before the reset.
     const int extended = sqlite3_extended_errcode(m_conn.m_db);
     const QString message = QString::fromUtf8(sqlite3_errmsg(m_conn.m_db));
@@ -141,8 +135,7 @@ Statement::Step Statement::step() {
                            : message;
     if (number == err::FieldRequired && extended == SQLITE_CONSTRAINT_NOTNULL)
         argument = message.section(QLatin1Char('.'), -1);
-    if (number == err::CannotOpen || number == err::UnrecognizedFormat)
-        argument = m_conn.path();
+    if (number == err::CannotOpen || number == err::UnrecognizedFormat) argument = m_conn.path();
     throw EngineError::fromNumber(number, argument);
 }
 
@@ -212,10 +205,18 @@ void Statement::bindVariant(int index, const QVariant& value) {
     }
 }
 
-int Statement::columnCount() const { return m_stmt ? sqlite3_column_count(m_stmt) : 0; }
-int Statement::columnType(int column) const { return sqlite3_column_type(m_stmt, column); }
-int64_t Statement::columnInt64(int column) const { return sqlite3_column_int64(m_stmt, column); }
-double Statement::columnDouble(int column) const { return sqlite3_column_double(m_stmt, column); }
+int Statement::columnCount() const {
+    return m_stmt ? sqlite3_column_count(m_stmt) : 0;
+}
+int Statement::columnType(int column) const {
+    return sqlite3_column_type(m_stmt, column);
+}
+int64_t Statement::columnInt64(int column) const {
+    return sqlite3_column_int64(m_stmt, column);
+}
+double Statement::columnDouble(int column) const {
+    return sqlite3_column_double(m_stmt, column);
+}
 
 QString Statement::columnText(int column) const {
     auto text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
@@ -248,7 +249,9 @@ QVariant Statement::columnVariant(int column) const {
     }
 }
 
-QString Statement::columnName(int column) const { return QString::fromUtf8(sqlite3_column_name(m_stmt, column)); }
+QString Statement::columnName(int column) const {
+    return QString::fromUtf8(sqlite3_column_name(m_stmt, column));
+}
 
 QString Statement::columnDeclType(int column) const {
     const char* t = sqlite3_column_decltype(m_stmt, column);
@@ -257,7 +260,8 @@ QString Statement::columnDeclType(int column) const {
 
 // ---- Connection --------------------------------------------------------------------------
 
-Connection::Connection(const QString& path, bool exclusive, bool readOnly) : m_path(path), m_readOnly(readOnly) {
+Connection::Connection(const QString& path, bool exclusive, bool readOnly)
+    : m_path(path), m_readOnly(readOnly) {
     checkPath(path);
     if (!readOnly && ::access(QFile::encodeName(path).constData(), W_OK) != 0)
         throw EngineError::fromNumber(err::FileLocked, path);
@@ -277,7 +281,9 @@ Connection::Connection(const QString& path, bool exclusive, bool readOnly) : m_p
     }
 }
 
-Connection::~Connection() { close(); }
+Connection::~Connection() {
+    close();
+}
 
 void Connection::openHandle(bool readOnly) {
     const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
@@ -287,7 +293,8 @@ void Connection::openHandle(bool readOnly) {
         const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
         sqlite3_close(m_db);
         m_db = nullptr;
-        throw EngineError::fromNumber(rc == SQLITE_CANTOPEN ? err::FileLocked : mapSqliteError(rc, message), m_path);
+        throw EngineError::fromNumber(rc == SQLITE_CANTOPEN ? err::FileLocked : mapSqliteError(rc, message),
+                                      m_path);
     }
     sqlite3_extended_result_codes(m_db, 1);
     registerTextFunctions(m_db);
@@ -328,8 +335,7 @@ void Connection::close() {
     for (Statement* s : m_statements)
         s->finalize();
     m_statements.clear();
-    if (m_db)
-        sqlite3_close_v2(m_db);
+    if (m_db) sqlite3_close_v2(m_db);
     m_db = nullptr;
     // Only after SQLite has let go of the file: dropping the lock earlier would let another
     // opening in.
@@ -337,65 +343,66 @@ void Connection::close() {
 }
 
 void Connection::ensureOpen() const {
-    if (!m_db)
-        throw EngineError::fromNumber(err::ObjectClosed);
+    if (!m_db) throw EngineError::fromNumber(err::ObjectClosed);
 }
 
 void Connection::ensureWritable() const {
     ensureOpen();
-    if (m_readOnly)
-        throw EngineError::fromNumber(err::ReadOnly);
+    if (m_readOnly) throw EngineError::fromNumber(err::ReadOnly);
 }
 
 void Connection::exec(const char* sql) {
     ensureOpen();
     // sqlite3_exec runs every statement of a script; errors are mapped like a step's.
     const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK)
-        fail(rc, QString::fromUtf8(sql));
+    if (rc != SQLITE_OK) fail(rc, QString::fromUtf8(sql));
 }
 
-void Connection::exec(const QString& sql) { exec(sql.toUtf8().constData()); }
+void Connection::exec(const QString& sql) {
+    exec(sql.toUtf8().constData());
+}
 
-int64_t Connection::changes() const { return m_db ? sqlite3_changes64(m_db) : 0; }
-int64_t Connection::lastInsertRowid() const { return m_db ? sqlite3_last_insert_rowid(m_db) : 0; }
+int64_t Connection::changes() const {
+    return m_db ? sqlite3_changes64(m_db) : 0;
+}
+int64_t Connection::lastInsertRowid() const {
+    return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
+}
 
 void Connection::fail(int rc, const QString& context) const {
     const int extended = m_db ? sqlite3_extended_errcode(m_db) : rc;
     const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
     const long number = mapSqliteError(extended ? extended : rc, message);
     if (number == err::SyntaxError || number == err::TableNotFound || number == err::TooFewParameters) {
-        QString argument = number == err::SyntaxError ? context : message.section(QLatin1Char(':'), -1).trimmed();
-        if (number == err::TooFewParameters)
-            argument = QStringLiteral("1");
+        QString argument =
+            number == err::SyntaxError ? context : message.section(QLatin1Char(':'), -1).trimmed();
+        if (number == err::TooFewParameters) argument = QStringLiteral("1");
         throw EngineError::fromNumber(number, argument);
     }
     throw EngineError::fromNumber(number, m_path);
 }
 
 void Connection::createFile(const QString& path) {
-    if (path.trimmed().isEmpty())
-        throw EngineError::fromNumber(err::InvalidPath, path);
+    if (path.trimmed().isEmpty()) throw EngineError::fromNumber(err::InvalidPath, path);
     const QFileInfo info(path);
-    if (info.exists() || info.isSymLink())
-        throw EngineError::fromNumber(err::DatabaseExists, path);
-    if (!QFileInfo(info.absolutePath()).isDir())
-        throw EngineError::fromNumber(err::InvalidPath, path);
+    if (info.exists() || info.isSymLink()) throw EngineError::fromNumber(err::DatabaseExists, path);
+    if (!QFileInfo(info.absolutePath()).isDir()) throw EngineError::fromNumber(err::InvalidPath, path);
     // O_EXCL: never truncate or reuse a file that appeared since the check above.
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         const int e = errno;
-        throw EngineError::fromNumber(e == EEXIST ? err::DatabaseExists
-                                      : e == ENOSPC ? err::DiskFull
+        throw EngineError::fromNumber(e == EEXIST                 ? err::DatabaseExists
+                                      : e == ENOSPC               ? err::DiskFull
                                       : e == EACCES || e == EROFS ? err::FileLocked
-                                                                   : err::InvalidPath,
+                                                                  : err::InvalidPath,
                                       path);
     }
     ::close(fd);
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db, "PRAGMA journal_mode=DELETE; PRAGMA user_version=1;", nullptr, nullptr, nullptr);
+        rc =
+            sqlite3_exec(db, "PRAGMA journal_mode=DELETE; PRAGMA user_version=1;", nullptr, nullptr, nullptr);
     sqlite3_close(db);
     if (rc != SQLITE_OK) {
         QFile::remove(path);

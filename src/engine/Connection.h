@@ -76,7 +76,7 @@ public:
 
     void close();
     bool isOpen() const { return m_db != nullptr; }
-    void ensureOpen() const; // throws err::ObjectClosed
+    void ensureOpen() const;     // throws err::ObjectClosed
     void ensureWritable() const; // throws err::ReadOnly
     sqlite3* handle() const { return m_db; }
     const QString& path() const { return m_path; }

@@ -15,8 +15,7 @@ namespace qn {
 namespace {
 
 Connection& usable(const std::shared_ptr<Connection>& conn) {
-    if (!conn || !conn->isOpen())
-        throw EngineError::fromNumber(err::ObjectClosed);
+    if (!conn || !conn->isOpen()) throw EngineError::fromNumber(err::ObjectClosed);
     return *conn;
 }
 
@@ -26,11 +25,19 @@ Connection& usable(const std::shared_ptr<Connection>& conn) {
 
 Database::Database(std::shared_ptr<Connection> connection) : m_conn(std::move(connection)) {}
 
-Database::~Database() { Close(); }
+Database::~Database() {
+    Close();
+}
 
-QString Database::Name() const { return m_conn ? m_conn->path() : QString(); }
-bool Database::Updatable() const { return m_conn && !m_conn->readOnly(); }
-bool Database::IsOpen() const { return m_conn && m_conn->isOpen(); }
+QString Database::Name() const {
+    return m_conn ? m_conn->path() : QString();
+}
+bool Database::Updatable() const {
+    return m_conn && !m_conn->readOnly();
+}
+bool Database::IsOpen() const {
+    return m_conn && m_conn->isOpen();
+}
 
 std::unique_ptr<Recordset> Database::OpenRecordset(const QString& source, int type, int) {
     auto core = std::make_unique<RecordsetCore>(m_conn, source, type);
@@ -41,8 +48,7 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const QString& source, int ty
 long Database::Execute(const QString& sql, int) {
     Connection& conn = usable(m_conn);
     const TranslatedSql t = translateSql(sql);
-    if (t.isSelect)
-        throw EngineError::fromNumber(err::CannotExecuteSelect);
+    if (t.isSelect) throw EngineError::fromNumber(err::CannotExecuteSelect);
     conn.ensureWritable();
     Statement s(conn, t.sql);
     while (s.step() == Statement::Step::Row) {
@@ -52,11 +58,17 @@ long Database::Execute(const QString& sql, int) {
     return m_recordsAffected;
 }
 
-long Database::RecordsAffected() const { return m_recordsAffected; }
+long Database::RecordsAffected() const {
+    return m_recordsAffected;
+}
 
-TableDefsCollection Database::TableDefs() { return TableDefsCollection(this, readTableDefs(usable(m_conn))); }
+TableDefsCollection Database::TableDefs() {
+    return TableDefsCollection(this, readTableDefs(usable(m_conn)));
+}
 
-void Database::appendTableDef(const TableDef& table) { createTable(usable(m_conn), table); }
+void Database::appendTableDef(const TableDef& table) {
+    createTable(usable(m_conn), table);
+}
 
 void TableDefsCollection::Append(const TableDef& table) {
     m_db->appendTableDef(table);
@@ -64,8 +76,7 @@ void TableDefsCollection::Append(const TableDef& table) {
 }
 
 void Database::Close() {
-    if (m_conn)
-        m_conn->close(); // record sets still alive now report err::ObjectClosed
+    if (m_conn) m_conn->close(); // record sets still alive now report err::ObjectClosed
 }
 
 // ---- Workspace ---------------------------------------------------------------------------
@@ -94,8 +105,7 @@ std::unique_ptr<Database> Workspace::CreateDatabase(const QString& path, const Q
 
 Workspace& DBEngine::Workspaces(int index) {
     static Workspace workspace;
-    if (index != 0)
-        throw EngineError::fromNumber(err::ItemNotFound);
+    if (index != 0) throw EngineError::fromNumber(err::ItemNotFound);
     return workspace;
 }
 
@@ -103,8 +113,12 @@ std::unique_ptr<Database> DBEngine::OpenDatabase(const QString& path, bool exclu
     return Workspaces(0).OpenDatabase(path, exclusive, readOnly);
 }
 
-bool DBEngine::IsAvailable() { return sqlite3_libversion_number() >= 3035000; }
+bool DBEngine::IsAvailable() {
+    return sqlite3_libversion_number() >= 3035000;
+}
 
-QString DBEngine::Version() { return QString::fromLatin1(sqlite3_libversion()); }
+QString DBEngine::Version() {
+    return QString::fromLatin1(sqlite3_libversion());
+}
 
 } // namespace qn

@@ -15,16 +15,19 @@ struct Token {
     QString text; // Ident/Num/Punct: as written; Name: the bare name; Str: the value
 };
 
-bool isIdentStart(QChar c) { return c.isLetter() || c == QLatin1Char('_'); }
-bool isIdentPart(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$'); }
+bool isIdentStart(QChar c) {
+    return c.isLetter() || c == QLatin1Char('_');
+}
+bool isIdentPart(QChar c) {
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$');
+}
 
 // Reads a quoted run ending with `close`, where a doubled `close` stands for itself.
 QString readQuoted(const QString& s, int& i, QChar close, const QString& sql) {
     QString value;
     ++i;
     while (true) {
-        if (i >= s.size())
-            throw EngineError::fromNumber(err::SyntaxError, sql);
+        if (i >= s.size()) throw EngineError::fromNumber(err::SyntaxError, sql);
         if (s[i] == close) {
             if (close != QLatin1Char(']') && i + 1 < s.size() && s[i + 1] == close) {
                 value += close;
@@ -69,8 +72,7 @@ std::vector<Token> tokenize(const QString& s) {
             static const char* const pairs[] = {"<>", "<=", ">=", "!=", "==", "||", "<<", ">>"};
             QString op(c);
             for (const char* p : pairs)
-                if (s.mid(i, 2) == QLatin1String(p))
-                    op = QLatin1String(p);
+                if (s.mid(i, 2) == QLatin1String(p)) op = QLatin1String(p);
             out.push_back({Token::Punct, op});
             i += static_cast<int>(op.size());
         }
@@ -82,7 +84,9 @@ bool isWord(const Token& t, const char* word) {
     return t.kind == Token::Ident && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
 }
 
-bool isPunct(const Token& t, const char* p) { return t.kind == Token::Punct && t.text == QLatin1String(p); }
+bool isPunct(const Token& t, const char* p) {
+    return t.kind == Token::Punct && t.text == QLatin1String(p);
+}
 
 QString literal(const QString& value) {
     QString v = value;
@@ -107,8 +111,7 @@ bool endsClause(const Token& t) {
     static const char* const words[] = {"FROM",  "WHERE", "GROUP",     "HAVING", "ORDER",
                                         "LIMIT", "UNION", "INTERSECT", "EXCEPT", "WINDOW"};
     for (const char* w : words)
-        if (isWord(t, w))
-            return true;
+        if (isWord(t, w)) return true;
     return isPunct(t, ";");
 }
 
@@ -132,21 +135,16 @@ public:
         int fromPart = -1;
         for (size_t i = 0; i < m_t.size(); ++i) {
             const Token& t = m_t[i];
-            if (isPunct(t, "("))
-                ++depth;
-            if (isPunct(t, ")"))
-                --depth;
-            if (depth == 0 && isPunct(t, ";"))
-                break;
-            if (depth == 0 && fromPart < 0 && isWord(t, "FROM"))
-                fromPart = static_cast<int>(parts.size());
+            if (isPunct(t, "(")) ++depth;
+            if (isPunct(t, ")")) --depth;
+            if (depth == 0 && isPunct(t, ";")) break;
+            if (depth == 0 && fromPart < 0 && isWord(t, "FROM")) fromPart = static_cast<int>(parts.size());
             const bool group = isWord(t, "GROUP"), order = isWord(t, "ORDER");
             if (depth == 0 && (group || order) && i + 1 < m_t.size() && isWord(m_t[i + 1], "BY")) {
                 parts << t.text << m_t[i + 1].text;
                 QStringList terms = termsFrom(i + 2, &i);
                 parts << terms.join(QLatin1String(", "));
-                if (group)
-                    groupTerms = terms;
+                if (group) groupTerms = terms;
                 hasOrder = hasOrder || order;
                 continue;
             }
@@ -154,20 +152,18 @@ public:
         }
         if (!groupTerms.isEmpty() && !hasOrder)
             parts << QStringLiteral("ORDER BY") << groupTerms.join(QLatin1String(", "));
-        if (!limit.isEmpty())
-            parts << QStringLiteral("LIMIT") << limit;
+        if (!limit.isEmpty()) parts << QStringLiteral("LIMIT") << limit;
         r.sql = parts.join(QLatin1Char(' '));
-        if (fromPart >= 0)
-            r.fromClause = parts.mid(fromPart).join(QLatin1Char(' '));
-        if (r.isSelect)
-            analyseShape(r);
+        if (fromPart >= 0) r.fromClause = parts.mid(fromPart).join(QLatin1Char(' '));
+        if (r.isSelect) analyseShape(r);
         return r;
     }
 
 private:
     // Jet's "SELECT TOP n" is SQLite's LIMIT n.
     QString takeTop() {
-        if (m_t.size() > 2 && isWord(m_t[0], "SELECT") && isWord(m_t[1], "TOP") && m_t[2].kind == Token::Num) {
+        if (m_t.size() > 2 && isWord(m_t[0], "SELECT") && isWord(m_t[1], "TOP") &&
+            m_t[2].kind == Token::Num) {
             QString n = m_t[2].text;
             m_t.erase(m_t.begin() + 1, m_t.begin() + 3);
             m_topRemoved = true;
@@ -186,13 +182,10 @@ private:
         int depth = 0;
         size_t i = start;
         auto flush = [&] {
-            if (cur.isEmpty())
-                return;
+            if (cur.isEmpty()) return;
             QString term = cur.join(QLatin1Char(' '));
-            if (!hasCollate)
-                term += QLatin1Char(' ') + kCollate;
-            if (!direction.isEmpty())
-                term += QLatin1Char(' ') + direction;
+            if (!hasCollate) term += QLatin1Char(' ') + kCollate;
+            if (!direction.isEmpty()) term += QLatin1Char(' ') + direction;
             terms << term;
             cur.clear();
             direction.clear();
@@ -200,15 +193,12 @@ private:
         };
         for (; i < m_t.size(); ++i) {
             const Token& t = m_t[i];
-            if (isPunct(t, "("))
-                ++depth;
+            if (isPunct(t, "(")) ++depth;
             if (isPunct(t, ")")) {
-                if (depth == 0)
-                    break;
+                if (depth == 0) break;
                 --depth;
             }
-            if (depth == 0 && endsClause(t))
-                break;
+            if (depth == 0 && endsClause(t)) break;
             if (depth == 0 && isPunct(t, ",")) {
                 flush();
                 continue;
@@ -217,8 +207,7 @@ private:
                 direction = t.text.toUpper();
                 continue;
             }
-            if (isWord(t, "COLLATE"))
-                hasCollate = true;
+            if (isWord(t, "COLLATE")) hasCollate = true;
             cur << (t.kind == Token::Str ? literal(t.text) : render(t));
         }
         flush();
@@ -236,8 +225,7 @@ private:
                 ++depth;
             else if (isPunct(t, ")"))
                 --depth;
-            if (depth != 0)
-                continue;
+            if (depth != 0) continue;
             if (isWord(t, "FROM") && from == 0)
                 from = i;
             else if (from && i > from && fromEnd == m_t.size() && endsClause(t))
@@ -246,18 +234,16 @@ private:
                 isWord(t, "EXCEPT") || isWord(t, "JOIN") || isWord(t, "DISTINCT"))
                 complex = true;
         }
-        if (from == 0)
-            return;
+        if (from == 0) return;
         // FROM table [[AS] alias]
-        std::vector<Token> f(m_t.begin() + static_cast<long>(from) + 1, m_t.begin() + static_cast<long>(fromEnd));
+        std::vector<Token> f(m_t.begin() + static_cast<long>(from) + 1,
+                             m_t.begin() + static_cast<long>(fromEnd));
         if (!f.empty() && f.size() <= 3 && (f[0].kind == Token::Ident || f[0].kind == Token::Name)) {
             const bool aliasOk = f.size() == 1 || (f.size() == 2 && f[1].kind != Token::Punct) ||
                                  (f.size() == 3 && isWord(f[1], "AS") && f[2].kind != Token::Punct);
-            if (aliasOk)
-                r.baseTable = f[0].text;
+            if (aliasOk) r.baseTable = f[0].text;
         }
-        if (r.baseTable.isEmpty())
-            complex = true;
+        if (r.baseTable.isEmpty()) complex = true;
         complex = !selectList(r, from) || complex;
         r.readOnlyShape = complex;
     }
@@ -268,8 +254,7 @@ private:
         auto take = [&]() -> bool {
             if (item.size() == 3 && isPunct(item[1], "."))
                 item.erase(item.begin(), item.begin() + 2); // table.column
-            if (item.size() != 1)
-                return false;
+            if (item.size() != 1) return false;
             if (isPunct(item[0], "*"))
                 r.selectAll = true;
             else if (item[0].kind == Token::Ident || item[0].kind == Token::Name)
@@ -281,8 +266,7 @@ private:
         };
         for (size_t i = 1; i < from; ++i) {
             if (isPunct(m_t[i], ",")) {
-                if (!take())
-                    return false;
+                if (!take()) return false;
             } else {
                 item.push_back(m_t[i]);
             }
@@ -303,7 +287,9 @@ QString quoteName(const QString& name) {
     return QLatin1Char('"') + n + QLatin1Char('"');
 }
 
-TranslatedSql translateSql(const QString& classic) { return Translator(classic).run(); }
+TranslatedSql translateSql(const QString& classic) {
+    return Translator(classic).run();
+}
 
 QString translateExpression(const QString& classic) {
     QStringList parts;

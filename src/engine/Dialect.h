@@ -13,13 +13,13 @@
 namespace qn {
 
 struct TranslatedSql {
-    QString sql;            // runnable SQLite text
+    QString sql; // runnable SQLite text
     bool isSelect = false;
     bool readOnlyShape = true; // GROUP BY, DISTINCT, UNION, JOIN, several tables, expressions
-    QString baseTable;      // the one table of a simple SELECT
-    bool selectAll = false; // `*` (or `table.*`) in the select list
-    QStringList columns;    // the plain column names of the select list, in order
-    QString fromClause;     // translated text from FROM to the end
+    QString baseTable;         // the one table of a simple SELECT
+    bool selectAll = false;    // `*` (or `table.*`) in the select list
+    QStringList columns;       // the plain column names of the select list, in order
+    QString fromClause;        // translated text from FROM to the end
 };
 
 TranslatedSql translateSql(const QString& classic);

@@ -28,8 +28,7 @@ constexpr Description kDescriptions[] = {
     {err::InvalidPath,
      "'%1' non è un percorso valido. Verificare che il nome del percorso sia stato digitato "
      "correttamente e che si sia connessi al server in cui si trova il file."},
-    {err::FileInUse,
-     "Impossibile utilizzare '%1'; il file è già in uso."},
+    {err::FileInUse, "Impossibile utilizzare '%1'; il file è già in uso."},
     {err::CannotOpen,
      "Impossibile aprire il database '%1'. Potrebbe non trattarsi di un database riconosciuto "
      "dall'applicazione oppure il file potrebbe essere danneggiato."},
@@ -40,7 +39,8 @@ constexpr Description kDescriptions[] = {
     {err::SyntaxError, "Errore di sintassi nell'espressione della query '%1'."},
     {err::TableNotFound, "Impossibile trovare la tabella di input o la query '%1'."},
     {err::InvalidBookmark, "Segnalibro non valido."},
-    {err::FieldTooSmall, "Il campo è troppo piccolo per accettare la quantità di dati che si è tentato di aggiungere."},
+    {err::FieldTooSmall,
+     "Il campo è troppo piccolo per accettare la quantità di dati che si è tentato di aggiungere."},
     {err::CannotUpdateField, "Impossibile aggiornare il campo '%1'."},
     {err::RecordDeleted, "Impossibile accedere al record, perché è stato eliminato."},
     {err::DatabaseExists, "Il database esiste già."},

@@ -37,7 +37,9 @@ std::map<Key, Entry>& registry() {
     return r;
 }
 
-QString displayName(const QString& path) { return QFileInfo(path).absoluteFilePath(); }
+QString displayName(const QString& path) {
+    return QFileInfo(path).absoluteFilePath();
+}
 
 } // namespace
 
@@ -47,8 +49,7 @@ FileLock::FileLock(int fd, bool exclusive, unsigned long long dev, unsigned long
 FileLock::~FileLock() {
     std::lock_guard<std::mutex> guard(registryMutex());
     auto it = registry().find(Key{m_dev, m_ino});
-    if (it != registry().end() && it->second.lock.expired())
-        registry().erase(it);
+    if (it != registry().end() && it->second.lock.expired()) registry().erase(it);
     ::close(m_fd); // also releases the flock
 }
 
@@ -58,8 +59,7 @@ std::shared_ptr<FileLock> FileLock::acquire(const QString& path, bool exclusive,
     struct stat st {};
     if (::stat(native.constData(), &st) != 0)
         throw EngineError::fromNumber(errno == ENOENT ? err::FileNotFound : err::InvalidPath, path);
-    if (S_ISDIR(st.st_mode))
-        throw EngineError::fromNumber(err::InvalidPath, path);
+    if (S_ISDIR(st.st_mode)) throw EngineError::fromNumber(err::InvalidPath, path);
 
     const Key key{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
     auto it = registry().find(key);
@@ -67,8 +67,7 @@ std::shared_ptr<FileLock> FileLock::acquire(const QString& path, bool exclusive,
         if (auto existing = it->second.lock.lock()) {
             if (exclusive || it->second.exclusive)
                 throw EngineError::fromNumber(err::FileInUse, displayName(path));
-            if (header)
-                *header = existing->readHeader(100);
+            if (header) *header = existing->readHeader(100);
             return existing;
         }
         registry().erase(it);
@@ -78,8 +77,8 @@ std::shared_ptr<FileLock> FileLock::acquire(const QString& path, bool exclusive,
     if (fd < 0) {
         const int e = errno;
         throw EngineError::fromNumber(e == EACCES || e == EPERM ? err::FileLocked
-                                      : e == ENOENT           ? err::FileNotFound
-                                                              : err::InvalidPath,
+                                      : e == ENOENT             ? err::FileNotFound
+                                                                : err::InvalidPath,
                                       displayName(path));
     }
     if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
@@ -90,8 +89,7 @@ std::shared_ptr<FileLock> FileLock::acquire(const QString& path, bool exclusive,
     }
     std::shared_ptr<FileLock> lock(new FileLock(fd, exclusive, key.dev, key.ino));
     registry()[key] = Entry{lock, exclusive};
-    if (header)
-        *header = lock->readHeader(100);
+    if (header) *header = lock->readHeader(100);
     return lock;
 }
 

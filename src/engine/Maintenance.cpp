@@ -24,7 +24,8 @@ struct SchemaEntry {
 // that can be read again, so the rows after the damage are saved too.
 class TableSalvage {
 public:
-    TableSalvage(Connection& from, Connection& to, const QString& table) : m_from(from), m_to(to), m_table(table) {}
+    TableSalvage(Connection& from, Connection& to, const QString& table)
+        : m_from(from), m_to(to), m_table(table) {}
 
     void run() {
         prepareInsert();
@@ -32,11 +33,9 @@ public:
         while (true) {
             int64_t last = 0;
             const bool finished = scanFrom(next, &last);
-            if (finished)
-                return;
+            if (finished) return;
             const auto resume = probeAfter(last);
-            if (!resume)
-                return;
+            if (!resume) return;
             next = *resume;
         }
     }
@@ -51,16 +50,18 @@ private:
         QStringList names{QStringLiteral("rowid")};
         for (int i = 0; i < m_columns; ++i)
             names << quoteName(cols.columnName(i));
-        m_insert = std::make_unique<Statement>(m_to, QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)")
-                                                         .arg(quoteName(m_table), names.join(QLatin1String(", ")),
-                                                              marks.join(QLatin1String(", "))));
+        m_insert =
+            std::make_unique<Statement>(m_to, QStringLiteral("INSERT OR IGNORE INTO %1 (%2) VALUES (%3)")
+                                                  .arg(quoteName(m_table), names.join(QLatin1String(", ")),
+                                                       marks.join(QLatin1String(", "))));
     }
 
     // Copies rows with rowid >= start; true when the end of the table was reached cleanly.
     bool scanFrom(int64_t start, int64_t* last) {
         *last = start;
         try {
-            Statement s(m_from, QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid >= ? ORDER BY rowid").arg(quoteName(m_table)));
+            Statement s(m_from, QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid >= ? ORDER BY rowid")
+                                    .arg(quoteName(m_table)));
             s.bindInt64(1, start);
             while (s.step() == Statement::Step::Row) {
                 m_insert->reset();
@@ -71,7 +72,8 @@ private:
             }
             return true;
         } catch (const EngineError& e) {
-            if (e.number() != err::CannotOpen && e.number() != err::UnrecognizedFormat && e.number() != err::DiskIo)
+            if (e.number() != err::CannotOpen && e.number() != err::UnrecognizedFormat &&
+                e.number() != err::DiskIo)
                 throw;
             return false;
         }
@@ -79,12 +81,14 @@ private:
 
     bool readable(int64_t start, int64_t* found) {
         try {
-            Statement s(m_from, QStringLiteral("SELECT rowid FROM %1 WHERE rowid >= ? ORDER BY rowid LIMIT 1").arg(quoteName(m_table)));
+            Statement s(m_from, QStringLiteral("SELECT rowid FROM %1 WHERE rowid >= ? ORDER BY rowid LIMIT 1")
+                                    .arg(quoteName(m_table)));
             s.bindInt64(1, start);
             if (s.step() == Statement::Step::Row) {
                 *found = s.columnInt64(0);
                 // The row itself must read too.
-                Statement row(m_from, QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quoteName(m_table)));
+                Statement row(m_from,
+                              QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quoteName(m_table)));
                 row.bindInt64(1, *found);
                 row.step();
                 return true;
@@ -98,22 +102,19 @@ private:
 
     // The first rowid after `last` from which the table reads again; none when nothing follows.
     std::optional<int64_t> probeAfter(int64_t last) {
-        if (last == INT64_MIN)
-            last = -1; // the scan failed at once: rowids are positive in practice
+        if (last == INT64_MIN) last = -1; // the scan failed at once: rowids are positive in practice
         int64_t bad = last, good = 0, found = 0;
         bool ok = false;
         for (int64_t step = 1; step < (int64_t(1) << 48); step *= 2) {
             if (readable(last + step, &found)) {
-                if (found == INT64_MAX)
-                    return std::nullopt;
+                if (found == INT64_MAX) return std::nullopt;
                 good = last + step;
                 ok = true;
                 break;
             }
             bad = last + step;
         }
-        if (!ok)
-            return std::nullopt;
+        if (!ok) return std::nullopt;
         while (good - bad > 1) {
             const int64_t mid = bad + (good - bad) / 2;
             int64_t f = 0;
@@ -145,7 +146,8 @@ bool isSound(Connection& conn) {
         Statement check(conn, "PRAGMA integrity_check");
         return check.step() == Statement::Step::Row && check.columnText(0) == QLatin1String("ok");
     } catch (const EngineError& e) {
-        if (e.number() == err::CannotOpen || e.number() == err::UnrecognizedFormat || e.number() == err::DiskIo)
+        if (e.number() == err::CannotOpen || e.number() == err::UnrecognizedFormat ||
+            e.number() == err::DiskIo)
             return false;
         throw;
     }
@@ -179,8 +181,7 @@ void rebuild(Connection& damaged, const QString& target) {
             TableSalvage(damaged, fresh, e.name).run();
     copySequences(damaged, fresh);
     for (const SchemaEntry& e : schema) {
-        if (e.type == QLatin1String("table"))
-            continue;
+        if (e.type == QLatin1String("table")) continue;
         try { // a unique index that the salvaged rows no longer satisfy is left out
             fresh.exec(e.sql);
         } catch (const EngineError&) {
@@ -193,8 +194,7 @@ void rebuild(Connection& damaged, const QString& target) {
 } // namespace
 
 void DBEngine::CompactDatabase(const QString& source, const QString& destination) {
-    if (QFileInfo::exists(destination))
-        throw EngineError::fromNumber(err::DatabaseExists, destination);
+    if (QFileInfo::exists(destination)) throw EngineError::fromNumber(err::DatabaseExists, destination);
     if (!QFileInfo(QFileInfo(destination).absolutePath()).isDir())
         throw EngineError::fromNumber(err::InvalidPath, destination);
     // Exclusive and read-only: the source is neither in use elsewhere nor changed.
@@ -204,18 +204,18 @@ void DBEngine::CompactDatabase(const QString& source, const QString& destination
     try {
         vacuum.step();
     } catch (const EngineError& e) {
-        if (QFileInfo::exists(destination) && e.number() != err::DatabaseExists)
-            QFile::remove(destination);
+        if (QFileInfo::exists(destination) && e.number() != err::DatabaseExists) QFile::remove(destination);
         throw;
     }
 }
 
 void DBEngine::RepairDatabase(const QString& path) {
     Connection damaged(path, true, false);
-    if (isSound(damaged))
-        return;
+    if (isSound(damaged)) return;
     const QFileInfo info(path);
-    const QString target = info.absolutePath() + QStringLiteral("/.%1.repair-%2").arg(info.fileName()).arg(QCoreApplication::applicationPid());
+    const QString target =
+        info.absolutePath() +
+        QStringLiteral("/.%1.repair-%2").arg(info.fileName()).arg(QCoreApplication::applicationPid());
     QFile::remove(target);
     try {
         rebuild(damaged, target);

@@ -14,8 +14,7 @@ namespace {
 
 QString bareName(QString s) {
     s = s.trimmed();
-    if (s.startsWith(QLatin1Char('[')) && s.endsWith(QLatin1Char(']')))
-        s = s.mid(1, s.size() - 2);
+    if (s.startsWith(QLatin1Char('[')) && s.endsWith(QLatin1Char(']'))) s = s.mid(1, s.size() - 2);
     return s;
 }
 
@@ -44,8 +43,7 @@ int typeOfStorage(int storageClass) {
 RecordsetCore::RecordsetCore(std::shared_ptr<Connection> conn, const QString& source, int type)
     : m_conn(std::move(conn)), m_type(type == dbOpenDefault ? dbOpenDynaset : type) {
     m_conn->ensureOpen();
-    if (source.trimmed().isEmpty())
-        throw EngineError::fromNumber(err::InvalidArgument);
+    if (source.trimmed().isEmpty()) throw EngineError::fromNumber(err::InvalidArgument);
     if (looksLikeQuery(source))
         openQuery(source);
     else
@@ -56,8 +54,7 @@ RecordsetCore::RecordsetCore(std::shared_ptr<Connection> conn, const QString& so
 
 void RecordsetCore::openTable(const QString& table) {
     const auto def = readTableDef(*m_conn, table);
-    if (!def)
-        throw EngineError::fromNumber(err::TableNotFound, table);
+    if (!def) throw EngineError::fromNumber(err::TableNotFound, table);
     m_table = def->Name;
     setTableFields(m_table, {}, true);
     loadKeyed(QStringLiteral("FROM %1 ORDER BY rowid").arg(quoteName(m_table)));
@@ -65,9 +62,8 @@ void RecordsetCore::openTable(const QString& table) {
 
 void RecordsetCore::openQuery(const QString& sql) {
     const TranslatedSql t = translateSql(sql);
-    if (!t.isSelect)
-        throw EngineError::fromNumber(err::InvalidOperation);
-    if (!t.readOnlyShape && m_type != dbOpenSnapshot) {
+    if (!t.isSelect) throw EngineError::fromNumber(err::InvalidOperation);
+    if (!t.readOnlyShape) {
         if (const auto def = readTableDef(*m_conn, t.baseTable)) {
             bool known = true;
             for (const QString& c : t.columns) {
@@ -91,8 +87,7 @@ void RecordsetCore::setTableFields(const QString& table, const QStringList& colu
     const auto def = readTableDef(*m_conn, table);
     auto add = [this](const Field& f) {
         FieldInfo info{f.Name, f.Type, f.Size, (f.Attributes & dbAutoIncrField) != 0, -1};
-        if (!isMemoType(f.Type))
-            info.cacheColumn = m_cachedCount++;
+        if (!isMemoType(f.Type)) info.cacheColumn = m_cachedCount++;
         m_fields.push_back(info);
     };
     if (all) {
@@ -102,15 +97,13 @@ void RecordsetCore::setTableFields(const QString& table, const QStringList& colu
     }
     for (const QString& c : columns)
         for (const Field& f : def->Fields)
-            if (f.Name.compare(c, Qt::CaseInsensitive) == 0)
-                add(f);
+            if (f.Name.compare(c, Qt::CaseInsensitive) == 0) add(f);
 }
 
 QString RecordsetCore::cachedColumnList() const {
     QStringList names;
     for (const FieldInfo& f : m_fields)
-        if (f.cacheColumn >= 0)
-            names << quoteName(f.name);
+        if (f.cacheColumn >= 0) names << quoteName(f.name);
     return names.isEmpty() ? QStringLiteral("NULL") : names.join(QLatin1String(", "));
 }
 
@@ -144,15 +137,13 @@ void RecordsetCore::loadMaterialised(const QString& sql) {
         m_rows.append(row++, s, 0, n);
     }
     for (FieldInfo& f : m_fields)
-        if (f.type < 0)
-            f.type = dbText;
+        if (f.type < 0) f.type = dbText;
 }
 
 // ---- state and moves ---------------------------------------------------------------------
 
 void RecordsetCore::ensureUsable() const {
-    if (m_closed || !m_conn->isOpen())
-        throw EngineError::fromNumber(err::ObjectClosed);
+    if (m_closed || !m_conn->isOpen()) throw EngineError::fromNumber(err::ObjectClosed);
 }
 
 bool RecordsetCore::bof() const {
@@ -167,15 +158,13 @@ bool RecordsetCore::eof() const {
 
 long RecordsetCore::absolutePosition() const {
     ensureUsable();
-    if (m_onDeleted || m_pos < 0 || m_pos >= count())
-        return -1;
+    if (m_onDeleted || m_pos < 0 || m_pos >= count()) return -1;
     return m_pos;
 }
 
 void RecordsetCore::setAbsolutePosition(long position) {
     ensureUsable();
-    if (position < 0 || position >= count())
-        throw EngineError::fromNumber(err::InvalidArgument);
+    if (position < 0 || position >= count()) throw EngineError::fromNumber(err::InvalidArgument);
     cancelPendingEdit();
     m_pos = position;
     m_onDeleted = false;
@@ -183,10 +172,8 @@ void RecordsetCore::setAbsolutePosition(long position) {
 
 void RecordsetCore::requireCurrent() const {
     ensureUsable();
-    if (m_onDeleted)
-        throw EngineError::fromNumber(err::RecordDeleted);
-    if (m_pos < 0 || m_pos >= count())
-        throw EngineError::fromNumber(err::NoCurrentRecord);
+    if (m_onDeleted) throw EngineError::fromNumber(err::RecordDeleted);
+    if (m_pos < 0 || m_pos >= count()) throw EngineError::fromNumber(err::NoCurrentRecord);
 }
 
 void RecordsetCore::cancelPendingEdit() {
@@ -197,8 +184,7 @@ void RecordsetCore::cancelPendingEdit() {
 
 void RecordsetCore::moveFirst() {
     ensureUsable();
-    if (count() == 0)
-        throw EngineError::fromNumber(err::NoCurrentRecord);
+    if (count() == 0) throw EngineError::fromNumber(err::NoCurrentRecord);
     cancelPendingEdit();
     m_pos = 0;
     m_onDeleted = false;
@@ -206,8 +192,7 @@ void RecordsetCore::moveFirst() {
 
 void RecordsetCore::moveLast() {
     ensureUsable();
-    if (count() == 0)
-        throw EngineError::fromNumber(err::NoCurrentRecord);
+    if (count() == 0) throw EngineError::fromNumber(err::NoCurrentRecord);
     cancelPendingEdit();
     m_pos = count() - 1;
     m_onDeleted = false;
@@ -215,8 +200,7 @@ void RecordsetCore::moveLast() {
 
 void RecordsetCore::moveNext() {
     ensureUsable();
-    if (eof() && !m_onDeleted)
-        throw EngineError::fromNumber(err::NoCurrentRecord);
+    if (eof() && !m_onDeleted) throw EngineError::fromNumber(err::NoCurrentRecord);
     cancelPendingEdit();
     if (m_onDeleted)
         m_onDeleted = false; // m_pos already names the record that followed (or the end)
@@ -226,8 +210,7 @@ void RecordsetCore::moveNext() {
 
 void RecordsetCore::movePrevious() {
     ensureUsable();
-    if (bof() && !m_onDeleted)
-        throw EngineError::fromNumber(err::NoCurrentRecord);
+    if (bof() && !m_onDeleted) throw EngineError::fromNumber(err::NoCurrentRecord);
     cancelPendingEdit();
     m_onDeleted = false;
     m_pos = std::max(-1L, m_pos - 1);
@@ -246,51 +229,44 @@ void RecordsetCore::close() {
 
 const FieldInfo& RecordsetCore::field(int index) const {
     ensureUsable();
-    if (index < 0 || index >= fieldCount())
-        throw EngineError::fromNumber(err::ItemNotFound);
+    if (index < 0 || index >= fieldCount()) throw EngineError::fromNumber(err::ItemNotFound);
     return m_fields[static_cast<size_t>(index)];
 }
 
 int RecordsetCore::fieldIndex(const QString& name) const {
     for (size_t i = 0; i < m_fields.size(); ++i)
-        if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
-            return static_cast<int>(i);
+        if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0) return static_cast<int>(i);
     return -1;
 }
 
 void RecordsetCore::refreshRow(size_t row, bool force) {
     const uint64_t gen = m_conn->generation();
-    if (!m_keyed || (!force && m_generation == gen))
-        return;
+    if (!m_keyed || (!force && m_generation == gen)) return;
     const int64_t key = m_rows.key(row);
     if (!force) {
         auto it = m_fresh.find(key);
-        if (it != m_fresh.end() && it->second == gen)
-            return;
+        if (it != m_fresh.end() && it->second == gen) return;
     }
     m_rowFetch->reset();
     m_rowFetch->bindInt64(1, key);
-    if (m_rowFetch->step() != Statement::Step::Row)
-        throw EngineError::fromNumber(err::RecordDeleted);
+    if (m_rowFetch->step() != Statement::Step::Row) throw EngineError::fromNumber(err::RecordDeleted);
     m_rows.replace(row, *m_rowFetch, 0, m_cachedCount);
     m_rowFetch->reset();
-    if (m_generation != gen)
-        m_fresh[key] = gen;
+    if (m_generation != gen) m_fresh[key] = gen;
 }
 
 QVariant RecordsetCore::memoValue(const FieldInfo& f, int64_t key) {
     const int index = static_cast<int>(&f - m_fields.data());
     const uint64_t gen = m_conn->generation();
-    if (m_memoField == index && m_memoKey == key && m_memoGeneration == gen)
-        return m_memoValue;
+    if (m_memoField == index && m_memoKey == key && m_memoGeneration == gen) return m_memoValue;
     auto& stmt = m_memoFetch[static_cast<size_t>(index)];
     if (!stmt)
         stmt = std::make_unique<Statement>(
-            *m_conn, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(quoteName(f.name), quoteName(m_table)));
+            *m_conn,
+            QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(quoteName(f.name), quoteName(m_table)));
     stmt->reset();
     stmt->bindInt64(1, key);
-    if (stmt->step() != Statement::Step::Row)
-        throw EngineError::fromNumber(err::RecordDeleted);
+    if (stmt->step() != Statement::Step::Row) throw EngineError::fromNumber(err::RecordDeleted);
     m_memoValue = stmt->columnVariant(0);
     stmt->reset();
     m_memoField = index;
@@ -302,16 +278,13 @@ QVariant RecordsetCore::memoValue(const FieldInfo& f, int64_t key) {
 QVariant RecordsetCore::value(int index) {
     const FieldInfo& f = field(index);
     if (m_editMode != dbEditNone) {
-        if (m_assigned[static_cast<size_t>(index)])
-            return m_buffer[static_cast<size_t>(index)];
-        if (m_editMode == dbEditAdd)
-            return QVariant();
+        if (m_assigned[static_cast<size_t>(index)]) return m_buffer[static_cast<size_t>(index)];
+        if (m_editMode == dbEditAdd) return QVariant();
     }
     requireCurrent();
     const auto row = static_cast<size_t>(m_pos);
     refreshRow(row, false);
-    if (f.cacheColumn < 0)
-        return presentAs(memoValue(f, m_rows.key(row)), f.type);
+    if (f.cacheColumn < 0) return presentAs(memoValue(f, m_rows.key(row)), f.type);
     return presentAs(m_rows.value(row, f.cacheColumn), f.type);
 }
 
@@ -319,18 +292,18 @@ QVariant RecordsetCore::value(int index) {
 
 std::vector<int64_t> RecordsetCore::matchingKeys(const QString& criteria) {
     const QString where = translateExpression(criteria);
-    const QString sql = m_keyed ? QStringLiteral("SELECT rowid FROM %1 WHERE (%2)").arg(quoteName(m_table), where)
-                                : QStringLiteral("SELECT qn_row FROM (SELECT row_number() OVER () - 1 AS qn_row, * "
-                                                 "FROM (%1)) WHERE (%2)")
-                                      .arg(m_querySql, where);
+    const QString sql =
+        m_keyed ? QStringLiteral("SELECT rowid FROM %1 WHERE (%2)").arg(quoteName(m_table), where)
+                : QStringLiteral("SELECT qn_row FROM (SELECT row_number() OVER () - 1 AS qn_row, * "
+                                 "FROM (%1)) WHERE (%2)")
+                      .arg(m_querySql, where);
     std::vector<int64_t> keys;
     try {
         Statement s(*m_conn, sql);
         while (s.step() == Statement::Step::Row)
             keys.push_back(s.columnInt64(0));
     } catch (const EngineError& e) {
-        if (e.number() == err::ObjectClosed)
-            throw;
+        if (e.number() == err::ObjectClosed) throw;
         throw EngineError::fromNumber(err::SyntaxError, criteria);
     }
     return keys;
@@ -374,14 +347,12 @@ QByteArray RecordsetCore::bookmark() const {
 
 void RecordsetCore::setBookmark(const QByteArray& bookmark) {
     ensureUsable();
-    if (bookmark.size() != 8)
-        throw EngineError::fromNumber(err::InvalidBookmark);
+    if (bookmark.size() != 8) throw EngineError::fromNumber(err::InvalidBookmark);
     uint64_t key = 0;
     for (int i = 0; i < 8; ++i)
         key |= static_cast<uint64_t>(static_cast<unsigned char>(bookmark[i])) << (8 * i);
     const long row = m_rows.find(static_cast<int64_t>(key));
-    if (row < 0)
-        throw EngineError::fromNumber(err::InvalidBookmark);
+    if (row < 0) throw EngineError::fromNumber(err::InvalidBookmark);
     cancelPendingEdit();
     m_pos = row;
     m_onDeleted = false;

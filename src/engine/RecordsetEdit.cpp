@@ -16,8 +16,7 @@ void RecordsetCore::requireUpdatable() const {
 
 void RecordsetCore::setValue(int index, const QVariant& value) {
     const FieldInfo& f = field(index);
-    if (m_editMode == dbEditNone)
-        throw EngineError::fromNumber(err::UpdateWithoutEdit);
+    if (m_editMode == dbEditNone) throw EngineError::fromNumber(err::UpdateWithoutEdit);
     if (f.autoIncrement && m_editMode == dbEditInProgress)
         throw EngineError::fromNumber(err::CannotUpdateField, f.name);
     m_buffer[static_cast<size_t>(index)] = coerceToType(value, f.type);
@@ -44,8 +43,7 @@ void RecordsetCore::edit() {
 
 void RecordsetCore::cancelUpdate() {
     ensureUsable();
-    if (m_editMode == dbEditNone)
-        throw EngineError::fromNumber(err::UpdateWithoutEdit);
+    if (m_editMode == dbEditNone) throw EngineError::fromNumber(err::UpdateWithoutEdit);
     cancelPendingEdit();
 }
 
@@ -53,20 +51,17 @@ void RecordsetCore::cancelUpdate() {
 // in step (it refreshes what it wrote itself); otherwise the written row is marked fresh.
 void RecordsetCore::afterWrite(bool wasCurrent) {
     m_conn->bumpGeneration();
-    if (wasCurrent)
-        m_generation = m_conn->generation();
+    if (wasCurrent) m_generation = m_conn->generation();
 }
 
 void RecordsetCore::update() {
     ensureUsable();
-    if (m_editMode == dbEditNone)
-        throw EngineError::fromNumber(err::UpdateWithoutEdit);
+    if (m_editMode == dbEditNone) throw EngineError::fromNumber(err::UpdateWithoutEdit);
     requireUpdatable();
     QStringList names, marks;
     std::vector<size_t> assigned;
     for (size_t i = 0; i < m_fields.size(); ++i) {
-        if (!m_assigned[i])
-            continue;
+        if (!m_assigned[i]) continue;
         assigned.push_back(i);
         names << quoteName(m_fields[i].name);
         marks << QStringLiteral("?");
@@ -74,10 +69,10 @@ void RecordsetCore::update() {
     const bool wasCurrent = m_generation == m_conn->generation();
     const QString table = quoteName(m_table);
     if (m_editMode == dbEditAdd) {
-        const QString sql = assigned.empty()
-                                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                      .arg(table, names.join(QLatin1String(", ")), marks.join(QLatin1String(", ")));
+        const QString sql = assigned.empty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                                             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                   .arg(table, names.join(QLatin1String(", ")),
+                                                        marks.join(QLatin1String(", ")));
         Statement s(*m_conn, sql);
         for (size_t k = 0; k < assigned.size(); ++k)
             bindAsType(s, static_cast<int>(k) + 1, m_buffer[assigned[k]], m_fields[assigned[k]].type);
@@ -102,15 +97,15 @@ void RecordsetCore::update() {
             QStringList sets;
             for (const QString& n : names)
                 sets << n + QStringLiteral(" = ?");
-            Statement s(*m_conn, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(table, sets.join(QLatin1String(", "))));
+            Statement s(*m_conn, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                                     .arg(table, sets.join(QLatin1String(", "))));
             for (size_t k = 0; k < assigned.size(); ++k)
                 bindAsType(s, static_cast<int>(k) + 1, m_buffer[assigned[k]], m_fields[assigned[k]].type);
             s.bindInt64(static_cast<int>(assigned.size()) + 1, key);
             s.step();
             const bool changed = m_conn->changes() > 0;
             afterWrite(wasCurrent);
-            if (!changed)
-                throw EngineError::fromNumber(err::RecordDeleted);
+            if (!changed) throw EngineError::fromNumber(err::RecordDeleted);
             refreshRow(row, true);
             m_fresh[key] = m_conn->generation();
         }
@@ -134,8 +129,7 @@ void RecordsetCore::remove() {
     m_rows.erase(row);
     m_fresh.erase(key);
     m_onDeleted = true; // m_pos now names the record that followed
-    if (!deleted)
-        throw EngineError::fromNumber(err::RecordDeleted);
+    if (!deleted) throw EngineError::fromNumber(err::RecordDeleted);
 }
 
 } // namespace qn

@@ -64,8 +64,7 @@ size_t RowCache::encode(const Statement& s, int first, int count) {
             const auto bytes = static_cast<uint32_t>(sqlite3_column_bytes(st, c));
             m_data.push_back(TagBlob);
             put(m_data, bytes);
-            if (bytes)
-                m_data.append(blob, bytes);
+            if (bytes) m_data.append(blob, bytes);
             break;
         }
         default:
@@ -91,8 +90,7 @@ size_t RowCache::rowBytes(size_t row) const {
 void RowCache::replace(size_t row, const Statement& s, int first, int count) {
     m_garbage += rowBytes(row);
     m_offsets[row] = encode(s, first, count);
-    if (m_garbage > (1u << 20) && m_garbage > m_data.size() / 2)
-        compact();
+    if (m_garbage > (1u << 20) && m_garbage > m_data.size() / 2) compact();
 }
 
 void RowCache::compact() {
@@ -124,8 +122,7 @@ void RowCache::clear() {
 
 long RowCache::find(int64_t key) const {
     for (size_t i = 0; i < m_keys.size(); ++i)
-        if (m_keys[i] == key)
-            return static_cast<long>(i);
+        if (m_keys[i] == key) return static_cast<long>(i);
     return -1;
 }
 
@@ -136,7 +133,9 @@ const char* RowCache::locate(size_t row, int column) const {
     return p;
 }
 
-bool RowCache::isNull(size_t row, int column) const { return *locate(row, column) == TagNull; }
+bool RowCache::isNull(size_t row, int column) const {
+    return *locate(row, column) == TagNull;
+}
 
 QVariant RowCache::value(size_t row, int column) const {
     const char* p = locate(row, column);

@@ -18,13 +18,14 @@ const char* const kMetadataDdl =
     " Fields TEXT, IsPrimary INTEGER, IsRequired INTEGER, IsUnique INTEGER, IgnoreNulls INTEGER,"
     " PRIMARY KEY(TableName, IndexName));";
 
-bool isTextual(int type) { return type == dbText || type == dbMemo; }
+bool isTextual(int type) {
+    return type == dbText || type == dbMemo;
+}
 
 // A single-field primary index on an auto-increment Long becomes SQLite's rowid alias.
 QString rowidField(const TableDef& table) {
     for (const Index& ix : table.Indexes) {
-        if (!ix.Primary || ix.Fields.Count() != 1)
-            continue;
+        if (!ix.Primary || ix.Fields.Count() != 1) continue;
         for (const Field& f : table.Fields)
             if (f.Name.compare(ix.Fields[0].Name, Qt::CaseInsensitive) == 0 && f.Type == dbLong &&
                 (f.Attributes & dbAutoIncrField))
@@ -42,8 +43,7 @@ QString rangeCheck(const QString& q, const QString& name, long long low, long lo
 
 QString columnDdl(const Field& f, bool isRowid) {
     const QString q = quoteName(f.Name);
-    if (isRowid)
-        return q + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT");
+    if (isRowid) return q + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT");
     QString d = q;
     switch (f.Type) {
     case dbBoolean:
@@ -87,13 +87,15 @@ QString columnDdl(const Field& f, bool isRowid) {
         throw EngineError::fromNumber(err::InvalidArgument);
     }
     if (isTextual(f.Type) && !f.AllowZeroLength)
-        d += QStringLiteral(" CONSTRAINT %1 CHECK(%2 <> '')").arg(quoteName(QStringLiteral("zerolen:") + f.Name), q);
-    if (f.Required)
-        d += QStringLiteral(" NOT NULL");
+        d += QStringLiteral(" CONSTRAINT %1 CHECK(%2 <> '')")
+                 .arg(quoteName(QStringLiteral("zerolen:") + f.Name), q);
+    if (f.Required) d += QStringLiteral(" NOT NULL");
     return d;
 }
 
-QString indexSqlName(const QString& table, const QString& index) { return table + QLatin1Char(':') + index; }
+QString indexSqlName(const QString& table, const QString& index) {
+    return table + QLatin1Char(':') + index;
+}
 
 QStringList indexFieldNames(const Index& ix) {
     QStringList names;
@@ -138,10 +140,8 @@ void storeFieldMetadata(Connection& conn, const TableDef& table) {
 bool tableExists(Connection& conn, const QString& name, QString* exactName = nullptr) {
     Statement s(conn, "SELECT name FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE");
     s.bindText(1, name);
-    if (s.step() != Statement::Step::Row)
-        return false;
-    if (exactName)
-        *exactName = s.columnText(0);
+    if (s.step() != Statement::Step::Row) return false;
+    if (exactName) *exactName = s.columnText(0);
     return true;
 }
 
@@ -165,7 +165,8 @@ void readFields(Connection& conn, TableDef& t) {
 bool hasAutoIncrement(Connection& conn, const QString& table) {
     Statement s(conn, "SELECT sql FROM sqlite_master WHERE type='table' AND name=?");
     s.bindText(1, table);
-    return s.step() == Statement::Step::Row && s.columnText(0).contains(QLatin1String("AUTOINCREMENT"), Qt::CaseInsensitive);
+    return s.step() == Statement::Step::Row &&
+           s.columnText(0).contains(QLatin1String("AUTOINCREMENT"), Qt::CaseInsensitive);
 }
 
 void readFieldsFromSqlite(Connection& conn, TableDef& t) {
@@ -175,7 +176,8 @@ void readFieldsFromSqlite(Connection& conn, TableDef& t) {
         const bool pk = info.columnInt64(5) == 1;
         const QString decl = info.columnText(2);
         Field f = fieldFromDeclaredType(info.columnText(1), decl,
-                                        pk && autoinc && decl.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0);
+                                        pk && autoinc &&
+                                            decl.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0);
         f.Required = info.columnInt64(3) != 0;
         f.OrdinalPosition = t.Fields.Count();
         t.Fields.Append(f);
@@ -183,8 +185,9 @@ void readFieldsFromSqlite(Connection& conn, TableDef& t) {
 }
 
 void readIndexes(Connection& conn, TableDef& t) {
-    Statement meta(conn, "SELECT IndexName, Fields, IsPrimary, IsRequired, IsUnique, IgnoreNulls FROM QnIndexes"
-                         " WHERE TableName=? ORDER BY Ordinal");
+    Statement meta(conn,
+                   "SELECT IndexName, Fields, IsPrimary, IsRequired, IsUnique, IgnoreNulls FROM QnIndexes"
+                   " WHERE TableName=? ORDER BY Ordinal");
     meta.bindText(1, t.Name);
     while (meta.step() == Statement::Step::Row) {
         Index ix;
@@ -199,7 +202,9 @@ void readIndexes(Connection& conn, TableDef& t) {
     }
 }
 
-bool hasMetadata(Connection& conn) { return tableExists(conn, QStringLiteral("QnFields")); }
+bool hasMetadata(Connection& conn) {
+    return tableExists(conn, QStringLiteral("QnFields"));
+}
 
 } // namespace
 
@@ -208,7 +213,9 @@ bool isHiddenTable(const QString& name) {
            name == QLatin1String("QnIndexes") || name.startsWith(QLatin1String("sqlite_"));
 }
 
-void createMetadataTables(Connection& conn) { conn.exec(kMetadataDdl); }
+void createMetadataTables(Connection& conn) {
+    conn.exec(kMetadataDdl);
+}
 
 void storeProperty(Connection& conn, const QString& name, const QString& value) {
     Statement s(conn, "INSERT OR REPLACE INTO QnProperties(Name, Value) VALUES (?, ?)");
@@ -223,29 +230,28 @@ QString tableDdl(const TableDef& table) {
     for (const Field& f : table.Fields)
         columns << columnDdl(f, !rowid.isEmpty() && f.Name.compare(rowid, Qt::CaseInsensitive) == 0);
     for (const Index& ix : table.Indexes) {
-        if (!ix.Primary || (!rowid.isEmpty() && ix.Fields.Count() == 1))
-            continue;
+        if (!ix.Primary || (!rowid.isEmpty() && ix.Fields.Count() == 1)) continue;
         QStringList names;
         for (const QString& n : indexFieldNames(ix))
             names << quoteName(n);
-        columns << QStringLiteral("CONSTRAINT %1 PRIMARY KEY (%2)").arg(quoteName(ix.Name), names.join(QLatin1String(", ")));
+        columns << QStringLiteral("CONSTRAINT %1 PRIMARY KEY (%2)")
+                       .arg(quoteName(ix.Name), names.join(QLatin1String(", ")));
     }
-    return QStringLiteral("CREATE TABLE %1 (%2)").arg(quoteName(table.Name), columns.join(QLatin1String(", ")));
+    return QStringLiteral("CREATE TABLE %1 (%2)")
+        .arg(quoteName(table.Name), columns.join(QLatin1String(", ")));
 }
 
 void createTable(Connection& conn, const TableDef& table) {
     conn.ensureWritable();
     if (table.Name.trimmed().isEmpty() || table.Fields.Count() == 0)
         throw EngineError::fromNumber(err::InvalidArgument);
-    if (tableExists(conn, table.Name))
-        throw EngineError::fromNumber(err::TableExists, table.Name);
+    if (tableExists(conn, table.Name)) throw EngineError::fromNumber(err::TableExists, table.Name);
     conn.exec("BEGIN IMMEDIATE");
     try {
         createMetadataTables(conn);
         conn.exec(tableDdl(table));
         for (const Index& ix : table.Indexes) {
-            if (ix.Primary)
-                continue;
+            if (ix.Primary) continue;
             QStringList names;
             for (const QString& n : indexFieldNames(ix))
                 names << quoteName(n);
@@ -275,22 +281,18 @@ QList<TableDef> readTableDefs(Connection& conn) {
     }
     QList<TableDef> tables;
     for (const QString& name : names) {
-        if (isHiddenTable(name))
-            continue;
-        if (auto t = readTableDef(conn, name))
-            tables.append(*t);
+        if (isHiddenTable(name)) continue;
+        if (auto t = readTableDef(conn, name)) tables.append(*t);
     }
     return tables;
 }
 
 std::optional<TableDef> readTableDef(Connection& conn, const QString& name) {
     QString exact;
-    if (!tableExists(conn, name, &exact))
-        return std::nullopt;
+    if (!tableExists(conn, name, &exact)) return std::nullopt;
     TableDef t(exact);
     const bool meta = hasMetadata(conn);
-    if (meta)
-        readFields(conn, t);
+    if (meta) readFields(conn, t);
     if (t.Fields.Count() == 0) {
         readFieldsFromSqlite(conn, t);
     } else if (meta) {
@@ -318,8 +320,8 @@ Field fieldFromDeclaredType(const QString& name, const QString& declType, bool a
         f.Type = dbCurrency;
     else if (d.contains(QLatin1String("FLOA")) || d == QLatin1String("SINGLE"))
         f.Type = dbSingle;
-    else if (d.contains(QLatin1String("DOUB")) || d.contains(QLatin1String("REAL")) || d.contains(QLatin1String("NUM")) ||
-             d.contains(QLatin1String("DEC")))
+    else if (d.contains(QLatin1String("DOUB")) || d.contains(QLatin1String("REAL")) ||
+             d.contains(QLatin1String("NUM")) || d.contains(QLatin1String("DEC")))
         f.Type = dbDouble;
     else if (d.contains(QLatin1String("DATE")) || d.contains(QLatin1String("TIME")))
         f.Type = dbDate;
@@ -331,9 +333,9 @@ Field fieldFromDeclaredType(const QString& name, const QString& declType, bool a
     else
         f.Type = dbMemo; // TEXT, CLOB, LONGTEXT or no declared type: unbounded text
     f.Size = f.Type == dbText ? m.captured(1).toInt() : defaultFieldSize(f.Type);
-    f.Attributes = (f.Type == dbText || f.Type == dbMemo || f.Type == dbLongBinary) ? dbVariableField : dbFixedField;
-    if (autoIncrement)
-        f.Attributes |= dbAutoIncrField;
+    f.Attributes =
+        (f.Type == dbText || f.Type == dbMemo || f.Type == dbLongBinary) ? dbVariableField : dbFixedField;
+    if (autoIncrement) f.Attributes |= dbAutoIncrField;
     return f;
 }
 

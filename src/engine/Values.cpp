@@ -11,19 +11,19 @@ namespace qn {
 
 namespace {
 
-bool isNullValue(const QVariant& v) { return !v.isValid() || v.isNull(); }
+bool isNullValue(const QVariant& v) {
+    return !v.isValid() || v.isNull();
+}
 
 double toNumber(const QVariant& v) {
-    if (v.typeId() == QMetaType::Bool)
-        return v.toBool() ? 1.0 : 0.0;
+    if (v.typeId() == QMetaType::Bool) return v.toBool() ? 1.0 : 0.0;
     bool ok = false;
     double d = 0;
     if (v.typeId() == QMetaType::QString)
         d = v.toString().trimmed().toDouble(&ok);
     else
         d = v.toDouble(&ok);
-    if (!ok || !std::isfinite(d))
-        throw EngineError::fromNumber(err::TypeConversion);
+    if (!ok || !std::isfinite(d)) throw EngineError::fromNumber(err::TypeConversion);
     return d;
 }
 
@@ -37,9 +37,11 @@ QVariant toInteger(const QVariant& v, long long low, long long high) {
 QVariant toBoolean(const QVariant& v) {
     if (v.typeId() == QMetaType::QString) {
         const QString s = v.toString().trimmed();
-        if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || s.compare(QLatin1String("vero"), Qt::CaseInsensitive) == 0)
+        if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+            s.compare(QLatin1String("vero"), Qt::CaseInsensitive) == 0)
             return QVariant(true);
-        if (s.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || s.compare(QLatin1String("falso"), Qt::CaseInsensitive) == 0)
+        if (s.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 ||
+            s.compare(QLatin1String("falso"), Qt::CaseInsensitive) == 0)
             return QVariant(false);
     }
     return QVariant(toNumber(v) != 0.0);
@@ -53,25 +55,23 @@ QVariant toDate(const QVariant& v) {
         dt = v.toDate().startOfDay();
     else if (v.typeId() == QMetaType::QString)
         dt = QDateTime::fromString(v.toString().trimmed(), Qt::ISODate);
-    if (!dt.isValid())
-        throw EngineError::fromNumber(err::TypeConversion);
+    if (!dt.isValid()) throw EngineError::fromNumber(err::TypeConversion);
     return QVariant(dt);
 }
 
 } // namespace
 
-bool isMemoType(int type) { return type == dbMemo || type == dbLongBinary; }
+bool isMemoType(int type) {
+    return type == dbMemo || type == dbLongBinary;
+}
 
 QVariant coerceToType(const QVariant& value, int type) {
-    if (isNullValue(value))
-        return QVariant();
+    if (isNullValue(value)) return QVariant();
     switch (type) {
     case dbText:
     case dbMemo:
-        if (value.typeId() == QMetaType::QByteArray)
-            return QVariant(QString::fromUtf8(value.toByteArray()));
-        if (!value.canConvert<QString>())
-            throw EngineError::fromNumber(err::TypeConversion);
+        if (value.typeId() == QMetaType::QByteArray) return QVariant(QString::fromUtf8(value.toByteArray()));
+        if (!value.canConvert<QString>()) throw EngineError::fromNumber(err::TypeConversion);
         return QVariant(value.toString());
     case dbByte:
         return toInteger(value, 0, 255);
@@ -88,8 +88,7 @@ QVariant coerceToType(const QVariant& value, int type) {
     case dbDate:
         return toDate(value);
     case dbLongBinary:
-        if (value.typeId() == QMetaType::QByteArray)
-            return value;
+        if (value.typeId() == QMetaType::QByteArray) return value;
         return QVariant(value.toString().toUtf8());
     default:
         return value;
@@ -97,8 +96,7 @@ QVariant coerceToType(const QVariant& value, int type) {
 }
 
 QVariant presentAs(const QVariant& stored, int type) {
-    if (!stored.isValid())
-        return stored;
+    if (!stored.isValid()) return stored;
     const int id = stored.typeId();
     switch (type) {
     case dbText:
@@ -109,7 +107,8 @@ QVariant presentAs(const QVariant& stored, int type) {
     case dbLong:
         return id == QMetaType::LongLong ? QVariant(static_cast<int>(stored.toLongLong())) : stored;
     case dbBoolean:
-        return id == QMetaType::LongLong || id == QMetaType::Double ? QVariant(stored.toDouble() != 0.0) : stored;
+        return id == QMetaType::LongLong || id == QMetaType::Double ? QVariant(stored.toDouble() != 0.0)
+                                                                    : stored;
     case dbSingle:
     case dbDouble:
     case dbCurrency:

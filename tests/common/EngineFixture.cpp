@@ -14,7 +14,7 @@ void appendTipsTable(Database& db) {
         int type, size;
         long attributes;
     };
-    const Spec specs[] = {{"KeyPrimary", dbLong, 4, 17},   {"Titolo", dbText, 60, 2},
+    const Spec specs[] = {{"KeyPrimary", dbLong, 4, 17},    {"Titolo", dbText, 60, 2},
                           {"Procedura", dbMemo, 0, 2},      {"Categoria", dbText, 30, 2},
                           {"ChiaveRicerca", dbText, 20, 2}, {"Note", dbText, 50, 2},
                           {"Bookmark", dbByte, 1, 1},       {"Linguaggio", dbText, 10, 2}};
@@ -24,8 +24,8 @@ void appendTipsTable(Database& db) {
         f.AllowZeroLength = s.type == dbText || s.type == dbMemo;
         t.Fields.Append(f);
     }
-    const char* const indexes[][2] = {{"Categoria", "Categoria"}, {"ChiaveRicerca", "ChiaveRicerca"},
-                                      {"PrimaryKey", "KeyPrimary"}};
+    const char* const indexes[][2] = {
+        {"Categoria", "Categoria"}, {"ChiaveRicerca", "ChiaveRicerca"}, {"PrimaryKey", "KeyPrimary"}};
     for (const auto& spec : indexes) {
         Index ix = t.CreateIndex(QString::fromLatin1(spec[0]));
         ix.Fields.Append(ix.CreateField(QString::fromLatin1(spec[1])));
@@ -37,7 +37,8 @@ void appendTipsTable(Database& db) {
 }
 
 std::unique_ptr<Database> createTipsDatabase(const QString& path) {
-    auto db = DBEngine::Workspaces(0).CreateDatabase(path, QStringLiteral(";LANGID=0x0409;CP=1252;COUNTRY=0"));
+    auto db =
+        DBEngine::Workspaces(0).CreateDatabase(path, QStringLiteral(";LANGID=0x0409;CP=1252;COUNTRY=0"));
     appendTipsTable(*db);
     return db;
 }
@@ -46,10 +47,8 @@ int addTip(Database& db, const QString& title, const QVariant& category, const Q
     auto rs = db.OpenRecordset(QStringLiteral("TipsTable"), dbOpenTable);
     rs->AddNew();
     rs->Fields(QStringLiteral("Titolo")).SetValue(title);
-    if (category.isValid())
-        rs->Fields(QStringLiteral("Categoria")).SetValue(category);
-    if (procedure.isValid())
-        rs->Fields(QStringLiteral("Procedura")).SetValue(procedure);
+    if (category.isValid()) rs->Fields(QStringLiteral("Categoria")).SetValue(category);
+    if (procedure.isValid()) rs->Fields(QStringLiteral("Procedura")).SetValue(procedure);
     rs->Update();
     rs->SetBookmark(rs->LastModified());
     return rs->Fields(QStringLiteral("KeyPrimary")).Value().toInt();
@@ -58,7 +57,8 @@ int addTip(Database& db, const QString& title, const QVariant& category, const Q
 QStringList rawColumn(const QString& path, const QString& sql) {
     QStringList out;
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
             while (sqlite3_step(st) == SQLITE_ROW) {
@@ -77,16 +77,14 @@ QStringList rawColumn(const QString& path, const QString& sql) {
 int rawExec(const QString& path, const QString& sql) {
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
     sqlite3_close(db);
     return rc;
 }
 
 void overwrite(const QString& path, qint64 offset, qint64 length, char byte) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadWrite))
-        return;
+    if (!f.open(QIODevice::ReadWrite)) return;
     f.seek(offset);
     f.write(QByteArray(static_cast<int>(length), byte));
 }

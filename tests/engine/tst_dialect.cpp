@@ -20,18 +20,23 @@ private slots:
                                       << "SELECT * FROM TipsTable ORDER BY \"Titolo\" COLLATE QNGENERAL ASC";
         QTest::newRow("filter, no blank before ORDER")
             << "SELECT * FROM TipsTable WHERE [Categoria]='x'ORDER BY[Titolo]ASC"
-            << "SELECT * FROM TipsTable WHERE \"Categoria\" = 'x' COLLATE QNGENERAL ORDER BY \"Titolo\" COLLATE QNGENERAL ASC";
-        QTest::newRow("doubled quote") << "SELECT * FROM T WHERE [Titolo] Like '*l''uso*'"
-                                       << "SELECT * FROM T WHERE \"Titolo\" Like '*l''uso*' COLLATE QNGENERAL";
+            << "SELECT * FROM TipsTable WHERE \"Categoria\" = 'x' COLLATE QNGENERAL ORDER BY \"Titolo\" "
+               "COLLATE QNGENERAL ASC";
+        QTest::newRow("doubled quote")
+            << "SELECT * FROM T WHERE [Titolo] Like '*l''uso*'"
+            << "SELECT * FROM T WHERE \"Titolo\" Like '*l''uso*' COLLATE QNGENERAL";
         QTest::newRow("group by gets its order")
             << "SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria"
-            << "SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria COLLATE QNGENERAL ORDER BY Categoria COLLATE QNGENERAL";
+            << "SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria COLLATE QNGENERAL ORDER BY "
+               "Categoria COLLATE QNGENERAL";
         QTest::newRow("update") << "UPDATE TipsTable SET Categoria = 'Reti' WHERE Categoria = 'Rete'"
-                                << "UPDATE TipsTable SET Categoria = 'Reti' COLLATE QNGENERAL WHERE Categoria = 'Rete' COLLATE QNGENERAL";
+                                << "UPDATE TipsTable SET Categoria = 'Reti' COLLATE QNGENERAL WHERE "
+                                   "Categoria = 'Rete' COLLATE QNGENERAL";
         QTest::newRow("double-quoted text") << "SELECT * FROM T WHERE a = \"it's\""
                                             << "SELECT * FROM T WHERE a = 'it''s' COLLATE QNGENERAL";
-        QTest::newRow("several terms") << "SELECT * FROM T ORDER BY a DESC, [b c]"
-                                       << "SELECT * FROM T ORDER BY a COLLATE QNGENERAL DESC, \"b c\" COLLATE QNGENERAL";
+        QTest::newRow("several terms")
+            << "SELECT * FROM T ORDER BY a DESC, [b c]"
+            << "SELECT * FROM T ORDER BY a COLLATE QNGENERAL DESC, \"b c\" COLLATE QNGENERAL";
         QTest::newRow("distinctrow and top") << "SELECT DISTINCTROW TOP 5 * FROM T"
                                              << "SELECT * FROM T LIMIT 5";
         QTest::newRow("concatenation and operators") << "SELECT a & b FROM T WHERE n<>1.5 AND m>=2"
@@ -45,11 +50,13 @@ private slots:
     }
 
     void recognisesShapes() {
-        TranslatedSql t = translateSql(QStringLiteral("SELECT * FROM TipsTable WHERE [Procedura] Like '*w*'ORDER BY[Titolo]ASC"));
+        TranslatedSql t = translateSql(
+            QStringLiteral("SELECT * FROM TipsTable WHERE [Procedura] Like '*w*'ORDER BY[Titolo]ASC"));
         QVERIFY(t.isSelect && !t.readOnlyShape && t.selectAll);
         QCOMPARE(t.baseTable, QStringLiteral("TipsTable"));
         QVERIFY(t.fromClause.startsWith(QLatin1String("FROM TipsTable WHERE")));
-        t = translateSql(QStringLiteral("SELECT T.[Titolo], Note FROM [TipsTable] AS T WHERE x IN (SELECT y FROM U, V)"));
+        t = translateSql(
+            QStringLiteral("SELECT T.[Titolo], Note FROM [TipsTable] AS T WHERE x IN (SELECT y FROM U, V)"));
         QVERIFY(!t.readOnlyShape);
         QCOMPARE(t.columns, QStringList({"Titolo", "Note"}));
         const char* const readOnly[] = {"SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria",
@@ -78,26 +85,43 @@ private slots:
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("value");
         QTest::addColumn<bool>("match");
-        QTest::newRow("star inside") << "*word*" << "a Word here" << true;
-        QTest::newRow("star empty run") << "*word*" << "word" << true;
-        QTest::newRow("star miss") << "*word*" << "wor d" << false;
-        QTest::newRow("anchored") << "abc" << "abcd" << false;
-        QTest::newRow("question") << "a?c" << "abc" << true;
-        QTest::newRow("question needs one") << "a?c" << "ac" << false;
-        QTest::newRow("digit") << "v#" << "v7" << true;
-        QTest::newRow("digit refuses letter") << "v#" << "vx" << false;
-        QTest::newRow("set") << "[abc]x" << "bx" << true;
-        QTest::newRow("set miss") << "[abc]x" << "dx" << false;
-        QTest::newRow("range") << "[a-f]*" << "Delta" << true;
+        QTest::newRow("star inside") << "*word*"
+                                     << "a Word here" << true;
+        QTest::newRow("star empty run") << "*word*"
+                                        << "word" << true;
+        QTest::newRow("star miss") << "*word*"
+                                   << "wor d" << false;
+        QTest::newRow("anchored") << "abc"
+                                  << "abcd" << false;
+        QTest::newRow("question") << "a?c"
+                                  << "abc" << true;
+        QTest::newRow("question needs one") << "a?c"
+                                            << "ac" << false;
+        QTest::newRow("digit") << "v#"
+                               << "v7" << true;
+        QTest::newRow("digit refuses letter") << "v#"
+                                              << "vx" << false;
+        QTest::newRow("set") << "[abc]x"
+                             << "bx" << true;
+        QTest::newRow("set miss") << "[abc]x"
+                                  << "dx" << false;
+        QTest::newRow("range") << "[a-f]*"
+                               << "Delta" << true;
         QTest::newRow("range takes accented base") << "[a-f]*" << QString::fromUtf8("èco") << true;
-        QTest::newRow("negated set") << "[!abc]*" << "abc" << false;
-        QTest::newRow("negated set hit") << "[!abc]*" << "xyz" << true;
-        QTest::newRow("literal star in brackets") << "a[*]b" << "a*b" << true;
+        QTest::newRow("negated set") << "[!abc]*"
+                                     << "abc" << false;
+        QTest::newRow("negated set hit") << "[!abc]*"
+                                         << "xyz" << true;
+        QTest::newRow("literal star in brackets") << "a[*]b"
+                                                  << "a*b" << true;
         QTest::newRow("accented case") << QString::fromUtf8("*PERCHÉ") << QString::fromUtf8("perché") << true;
         QTest::newRow("accent counts") << "perche" << QString::fromUtf8("perché") << false;
-        QTest::newRow("backtracking") << "*a*b*c" << "xaxbxbxc" << true;
-        QTest::newRow("backtracking miss") << "*a*b*c" << "xaxbxbx" << false;
-        QTest::newRow("unclosed bracket") << "[abc" << "a" << false;
+        QTest::newRow("backtracking") << "*a*b*c"
+                                      << "xaxbxbxc" << true;
+        QTest::newRow("backtracking miss") << "*a*b*c"
+                                           << "xaxbxbx" << false;
+        QTest::newRow("unclosed bracket") << "[abc"
+                                          << "a" << false;
     }
 
     void likeWildcards() {
@@ -113,19 +137,22 @@ private slots:
         QVERIFY(compareGeneral(QStringLiteral("e"), QString::fromUtf8("è")) < 0);
         QVERIFY(compareGeneral(QString::fromUtf8("èa"), QStringLiteral("eb")) < 0); // base letters first
         QVERIFY(compareGeneral(QStringLiteral("abc"), QStringLiteral("abcd")) < 0);
-        QStringList words = {QStringLiteral("zeta"), QStringLiteral("Emacs"), QString::fromUtf8("Èlite"),
-                             QStringLiteral("elenco"), QString::fromUtf8("Ålborg"), QStringLiteral("beta"),
-                             QString::fromUtf8("ça"), QStringLiteral("Casa")};
-        std::sort(words.begin(), words.end(), [](const QString& a, const QString& b) { return compareGeneral(a, b) < 0; });
-        QCOMPARE(words, QStringList({QString::fromUtf8("Ålborg"), "beta", QString::fromUtf8("ça"), "Casa", "elenco",
-                                     QString::fromUtf8("Èlite"), "Emacs", "zeta"}));
+        QStringList words = {QStringLiteral("zeta"),      QStringLiteral("Emacs"),
+                             QString::fromUtf8("Èlite"),  QStringLiteral("elenco"),
+                             QString::fromUtf8("Ålborg"), QStringLiteral("beta"),
+                             QString::fromUtf8("ça"),     QStringLiteral("Casa")};
+        std::sort(words.begin(), words.end(),
+                  [](const QString& a, const QString& b) { return compareGeneral(a, b) < 0; });
+        QCOMPARE(words, QStringList({QString::fromUtf8("Ålborg"), "beta", QString::fromUtf8("ça"), "Casa",
+                                     "elenco", QString::fromUtf8("Èlite"), "Emacs", "zeta"}));
     }
 
     void generalOrderIsConsistent() {
         // A sort needs a total order: antisymmetric and transitive over mixed texts.
-        const QStringList sample = {QStringLiteral("a"), QStringLiteral("A"), QString::fromUtf8("à"), QString::fromUtf8("À"),
-                                    QStringLiteral("ab"), QString::fromUtf8("àb"), QStringLiteral("b"), QStringLiteral(""),
-                                    QStringLiteral("1"), QStringLiteral(" "), QString::fromUtf8("ß"), QString::fromUtf8("Ω")};
+        const QStringList sample = {QStringLiteral("a"),    QStringLiteral("A"),    QString::fromUtf8("à"),
+                                    QString::fromUtf8("À"), QStringLiteral("ab"),   QString::fromUtf8("àb"),
+                                    QStringLiteral("b"),    QStringLiteral(""),     QStringLiteral("1"),
+                                    QStringLiteral(" "),    QString::fromUtf8("ß"), QString::fromUtf8("Ω")};
         for (const QString& x : sample)
             for (const QString& y : sample) {
                 QCOMPARE(compareGeneral(x, y) < 0, compareGeneral(y, x) > 0);

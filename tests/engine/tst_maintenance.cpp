@@ -27,7 +27,8 @@ int saveForever(const QString& path) {
             rs->Fields(QStringLiteral("Note")).SetValue(QString::number(round));
             rs->Fields(QStringLiteral("Procedura")).SetValue(QString(3000 + round % 500, QLatin1Char('p')));
             rs->Update();
-            std::cout << rs->Fields(QStringLiteral("KeyPrimary")).Value().toInt() << ' ' << round << std::endl;
+            std::cout << rs->Fields(QStringLiteral("KeyPrimary")).Value().toInt() << ' ' << round
+                      << std::endl;
         }
     }
 }
@@ -37,7 +38,8 @@ QString filled(const QString& path, int rows) {
     auto rs = db->OpenRecordset(QStringLiteral("TipsTable"), dbOpenTable);
     for (int i = 1; i <= rows; ++i) {
         rs->AddNew();
-        rs->Fields(QStringLiteral("Titolo")).SetValue(QStringLiteral("Tip %1").arg(i, 5, 10, QLatin1Char('0')));
+        rs->Fields(QStringLiteral("Titolo"))
+            .SetValue(QStringLiteral("Tip %1").arg(i, 5, 10, QLatin1Char('0')));
         rs->Fields(QStringLiteral("Categoria")).SetValue(QStringLiteral("Cat %1").arg(i % 7));
         rs->Fields(QStringLiteral("Procedura")).SetValue(QString(300, QLatin1Char('a' + i % 26)));
         rs->Update();
@@ -74,7 +76,10 @@ private slots:
         const QByteArray dstBefore = EngineFixture::fileBytes(dst);
         QCOMPARE(errorOf([&] { DBEngine::CompactDatabase(src, dst); }), err::DatabaseExists);
         QCOMPARE(EngineFixture::fileBytes(dst), dstBefore);
-        QCOMPARE(errorOf([&] { DBEngine::CompactDatabase(path(QStringLiteral("none.mdb")), path(QStringLiteral("n2.mdb"))); }),
+        QCOMPARE(errorOf([&] {
+                     DBEngine::CompactDatabase(path(QStringLiteral("none.mdb")),
+                                               path(QStringLiteral("n2.mdb")));
+                 }),
                  err::FileNotFound);
         QVERIFY(!QFileInfo::exists(path(QStringLiteral("n2.mdb"))));
     }
@@ -90,12 +95,14 @@ private slots:
         const int rows = 1500;
         const QString p = filled(path(QStringLiteral("damaged.mdb")), rows);
         QStringList leaves = EngineFixture::rawColumn(
-            p, QStringLiteral("SELECT pageno FROM dbstat WHERE name='TipsTable' AND pagetype='leaf' ORDER BY pageno"));
+            p, QStringLiteral(
+                   "SELECT pageno FROM dbstat WHERE name='TipsTable' AND pagetype='leaf' ORDER BY pageno"));
         if (leaves.isEmpty() || leaves[0].startsWith(QLatin1Char('<')))
             QSKIP("this SQLite has no dbstat table to find a page of the table");
         const qint64 page = leaves[leaves.size() / 2].toLongLong();
         EngineFixture::overwrite(p, (page - 1) * 4096, 4096);
-        QVERIFY(EngineFixture::rawColumn(p, QStringLiteral("PRAGMA integrity_check")).value(0) != QLatin1String("ok"));
+        QVERIFY(EngineFixture::rawColumn(p, QStringLiteral("PRAGMA integrity_check")).value(0) !=
+                QLatin1String("ok"));
 
         DBEngine::RepairDatabase(p);
         QCOMPARE(EngineFixture::rawColumn(p, QStringLiteral("PRAGMA integrity_check")), QStringList({"ok"}));
@@ -104,7 +111,8 @@ private slots:
         const long survivors = rs->RecordCount();
         QVERIFY2(survivors < rows && survivors > rows - 40, qPrintable(QString::number(survivors)));
         rs->MoveLast(); // rows after the damaged page were saved too
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("Tip %1").arg(rows, 5, 10, QLatin1Char('0')));
+        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(),
+                 QStringLiteral("Tip %1").arg(rows, 5, 10, QLatin1Char('0')));
         QCOMPARE(rs->Fields(QStringLiteral("Procedura")).Value().toString().size(), 300);
         rs->AddNew(); // numbering goes on after the highest key
         rs->Fields(QStringLiteral("Titolo")).SetValue(QStringLiteral("dopo"));
@@ -112,7 +120,8 @@ private slots:
         rs->MoveLast();
         QCOMPARE(rs->Fields(QStringLiteral("KeyPrimary")).Value().toInt(), rows + 1);
         QCOMPARE(db->TableDefs()[0].Indexes.Count(), 3);
-        const QStringList leftovers = QDir(m_dir.path()).entryList({QStringLiteral(".damaged*")}, QDir::Hidden | QDir::Files);
+        const QStringList leftovers =
+            QDir(m_dir.path()).entryList({QStringLiteral(".damaged*")}, QDir::Hidden | QDir::Files);
         QVERIFY(leftovers.isEmpty());
     }
 
@@ -120,7 +129,8 @@ private slots:
         const QString p = filled(path(QStringLiteral("noschema.mdb")), 10);
         EngineFixture::overwrite(p, 100, 3996); // page 1 after the header holds the schema
         QCOMPARE(errorOf([&] { DBEngine::RepairDatabase(p); }), err::CannotOpen);
-        QCOMPARE(errorOf([&] { DBEngine::RepairDatabase(path(QStringLiteral("none.mdb"))); }), err::FileNotFound);
+        QCOMPARE(errorOf([&] { DBEngine::RepairDatabase(path(QStringLiteral("none.mdb"))); }),
+                 err::FileNotFound);
     }
 
     void savesSurviveAKilledProcess() {
@@ -162,8 +172,10 @@ private slots:
             const int key = rs->Fields(QStringLiteral("KeyPrimary")).Value().toInt();
             const int round = rs->Fields(QStringLiteral("Note")).Value().toInt();
             // The save in flight when the kill came may or may not have landed.
-            QVERIFY2(round == reported[key] || round == reported[key] + 1,
-                     qPrintable(QStringLiteral("key %1: stored %2, reported %3").arg(key).arg(round).arg(reported[key])));
+            QVERIFY2(
+                round == reported[key] || round == reported[key] + 1,
+                qPrintable(
+                    QStringLiteral("key %1: stored %2, reported %3").arg(key).arg(round).arg(reported[key])));
         }
     }
 };

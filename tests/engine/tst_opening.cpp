@@ -63,10 +63,13 @@ private slots:
         QCOMPARE(first->Execute(QStringLiteral("UPDATE TipsTable SET Note = 'x'")), 1L);
         QCOMPARE(first->OpenRecordset(QStringLiteral("TipsTable"))->RecordCount(), 1L);
         // SQLite's own lock keeps other tools out too.
-        QCOMPARE(EngineFixture::rawColumn(m_path, QStringLiteral("SELECT Titolo FROM TipsTable")).value(0).left(7),
-                 QStringLiteral("<error:"));
+        QCOMPARE(
+            EngineFixture::rawColumn(m_path, QStringLiteral("SELECT Titolo FROM TipsTable")).value(0).left(7),
+            QStringLiteral("<error:"));
         first.reset();
-        QCOMPARE(DBEngine::OpenDatabase(m_path, true)->OpenRecordset(QStringLiteral("TipsTable"))->RecordCount(), 1L);
+        QCOMPARE(
+            DBEngine::OpenDatabase(m_path, true)->OpenRecordset(QStringLiteral("TipsTable"))->RecordCount(),
+            1L);
     }
 
     void sharedOpeningsCoexist() {
@@ -79,7 +82,8 @@ private slots:
 
     void secondProcessIsRefused() {
         QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold"), m_path, QStringLiteral("1")});
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--hold"), m_path, QStringLiteral("1")});
         QVERIFY(child.waitForStarted());
         QVERIFY(child.waitForReadyRead(20000));
         QCOMPARE(child.readLine().trimmed(), QByteArray("ready"));
@@ -91,7 +95,8 @@ private slots:
 
         auto mine = DBEngine::OpenDatabase(m_path, true);
         QProcess refused;
-        refused.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold"), m_path, QStringLiteral("0")});
+        refused.start(QCoreApplication::applicationFilePath(),
+                      {QStringLiteral("--hold"), m_path, QStringLiteral("0")});
         QVERIFY(refused.waitForFinished(20000));
         QCOMPARE(refused.readAll().trimmed(), QByteArray("error 3045"));
     }
@@ -108,7 +113,8 @@ private slots:
         QCOMPARE(errorOf([&] { rs->Edit(); }), err::ReadOnly);
         QCOMPARE(errorOf([&] { rs->AddNew(); }), err::ReadOnly);
         QCOMPARE(errorOf([&] { rs->Delete(); }), err::ReadOnly);
-        QCOMPARE(errorOf([&] { db->Execute(QStringLiteral("UPDATE TipsTable SET Note = 'y'")); }), err::ReadOnly);
+        QCOMPARE(errorOf([&] { db->Execute(QStringLiteral("UPDATE TipsTable SET Note = 'y'")); }),
+                 err::ReadOnly);
         QCOMPARE(errorOf([&] { EngineFixture::appendTipsTable(*db); }), err::ReadOnly);
         db.reset();
         if (::geteuid() != 0) // root may write anyway; the engine must refuse for everybody else
@@ -152,42 +158,51 @@ private slots:
 
     void createDatabaseRules() {
         const QByteArray before = EngineFixture::fileBytes(m_path);
-        QCOMPARE(errorOf([&] { DBEngine::Workspaces(0).CreateDatabase(m_path, QString()); }), err::DatabaseExists);
+        QCOMPARE(errorOf([&] { DBEngine::Workspaces(0).CreateDatabase(m_path, QString()); }),
+                 err::DatabaseExists);
         QCOMPARE(EngineFixture::fileBytes(m_path), before);
         QCOMPARE(errorOf([&] { DBEngine::Workspaces(0).CreateDatabase(path("none/new.mdb"), QString()); }),
                  err::InvalidPath);
-        auto fresh = DBEngine::Workspaces(0).CreateDatabase(path("fresh.mdb"), QStringLiteral(";LANGID=0x0409;CP=1252;COUNTRY=0"));
+        auto fresh = DBEngine::Workspaces(0).CreateDatabase(
+            path("fresh.mdb"), QStringLiteral(";LANGID=0x0409;CP=1252;COUNTRY=0"));
         QCOMPARE(fresh->TableDefs().Count(), 0);
         fresh->Close();
         QCOMPARE(DBEngine::OpenDatabase(path("fresh.mdb"))->TableDefs().Count(), 0);
-        QCOMPARE(EngineFixture::rawColumn(path("fresh.mdb"), QStringLiteral("SELECT Value FROM QnProperties")),
-                 QStringList({";LANGID=0x0409;CP=1252;COUNTRY=0"}));
+        QCOMPARE(
+            EngineFixture::rawColumn(path("fresh.mdb"), QStringLiteral("SELECT Value FROM QnProperties")),
+            QStringList({";LANGID=0x0409;CP=1252;COUNTRY=0"}));
     }
 
     void schemaIsPlainSqlite() {
         const QString p = path("schema.mdb");
         EngineFixture::createTipsDatabase(p).reset();
         sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open_v2(QFile::encodeName(p).constData(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+        QCOMPARE(sqlite3_open_v2(QFile::encodeName(p).constData(), &db, SQLITE_OPEN_READWRITE, nullptr),
+                 SQLITE_OK);
         auto exec = [&](const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); };
         // No custom collation anywhere: a plain connection inserts, checks and reads.
         QCOMPARE(exec("INSERT INTO TipsTable(Titolo, Categoria) VALUES ('Uno', 'Rete')"), SQLITE_OK);
         QCOMPARE(exec("INSERT INTO TipsTable(Titolo) VALUES ('Due')"), SQLITE_OK);
         QCOMPARE(sqlite3_last_insert_rowid(db), sqlite3_int64(2)); // KeyPrimary is the rowid, numbered
         QCOMPARE(exec("INSERT INTO TipsTable(KeyPrimary, Titolo) VALUES (1, 'dup')"), SQLITE_CONSTRAINT);
-        QCOMPARE(exec("INSERT INTO TipsTable(Titolo) VALUES ('1234567890123456789012345678901234567890123456789012345678901')"),
+        QCOMPARE(exec("INSERT INTO TipsTable(Titolo) VALUES "
+                      "('1234567890123456789012345678901234567890123456789012345678901')"),
                  SQLITE_CONSTRAINT);
         QCOMPARE(exec("INSERT INTO TipsTable(Bookmark) VALUES (256)"), SQLITE_CONSTRAINT);
         QCOMPARE(exec("INSERT INTO TipsTable(Procedura, Note) VALUES ('', '')"), SQLITE_OK);
         QCOMPARE(exec("UPDATE TipsTable SET Procedura = 123 WHERE KeyPrimary = 2"), SQLITE_OK);
         sqlite3_close(db);
-        QCOMPARE(EngineFixture::rawColumn(p, QStringLiteral("SELECT typeof(Procedura) FROM TipsTable WHERE KeyPrimary = 2")),
+        QCOMPARE(EngineFixture::rawColumn(
+                     p, QStringLiteral("SELECT typeof(Procedura) FROM TipsTable WHERE KeyPrimary = 2")),
                  QStringList({"text"})); // memo keeps text affinity
-        QCOMPARE(EngineFixture::rawColumn(p, QStringLiteral("SELECT name FROM sqlite_master WHERE type='index' AND sql IS NOT NULL ORDER BY name")),
-                 QStringList({"TipsTable:Categoria", "TipsTable:ChiaveRicerca"}));
+        QCOMPARE(
+            EngineFixture::rawColumn(
+                p,
+                QStringLiteral(
+                    "SELECT name FROM sqlite_master WHERE type='index' AND sql IS NOT NULL ORDER BY name")),
+            QStringList({"TipsTable:Categoria", "TipsTable:ChiaveRicerca"}));
         const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
-        if (shell.isEmpty())
-            QSKIP("the sqlite3 shell is not installed");
+        if (shell.isEmpty()) QSKIP("the sqlite3 shell is not installed");
         QProcess proc;
         proc.start(shell, {p, QStringLiteral("SELECT Titolo FROM TipsTable ORDER BY KeyPrimary LIMIT 2")});
         QVERIFY(proc.waitForFinished(20000));
@@ -198,9 +213,10 @@ private slots:
     void tableWithoutMetadataIsDescribed() {
         const QString p = path("foreign.mdb");
         DBEngine::Workspaces(0).CreateDatabase(p, QString()).reset();
-        QCOMPARE(EngineFixture::rawExec(p, QStringLiteral("CREATE TABLE Altro(id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                                                          "nome VARCHAR(12), testo TEXT, n SMALLINT); "
-                                                          "INSERT INTO Altro(nome) VALUES ('a')")),
+        QCOMPARE(EngineFixture::rawExec(
+                     p, QStringLiteral("CREATE TABLE Altro(id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                       "nome VARCHAR(12), testo TEXT, n SMALLINT); "
+                                       "INSERT INTO Altro(nome) VALUES ('a')")),
                  SQLITE_OK);
         auto db = DBEngine::OpenDatabase(p);
         const TableDef t = db->TableDefs()[0];

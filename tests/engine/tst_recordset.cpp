@@ -14,8 +14,7 @@ const QString kDefaultView = QStringLiteral("SELECT * FROM TipsTable ORDER BY[Ti
 
 QStringList titles(Recordset& rs) {
     QStringList out;
-    if (rs.RecordCount() == 0)
-        return out;
+    if (rs.RecordCount() == 0) return out;
     rs.MoveFirst();
     while (!rs.IsEOF()) {
         out << rs.Fields(QStringLiteral("Titolo")).Value().toString();
@@ -33,9 +32,10 @@ class TestRecordset : public QObject {
 
 private slots:
     void init() {
-        const QString path = m_dir.filePath(QStringLiteral("t%1.mdb").arg(QDateTime::currentMSecsSinceEpoch()));
+        const QString path =
+            m_dir.filePath(QStringLiteral("t%1.mdb").arg(QDateTime::currentMSecsSinceEpoch()));
         m_db = EngineFixture::createTipsDatabase(path);
-        const char* const rows[][2] = {{"Emacs", "Rete"}, {"elenco", "rete"}, {"Èlite", "Grafica"},
+        const char* const rows[][2] = {{"Emacs", "Rete"}, {"elenco", "rete"},  {"Èlite", "Grafica"},
                                        {"zeta", "Rete"},  {"Alfa", "Grafica"}, {"beta", "Varie"}};
         for (const auto& r : rows)
             EngineFixture::addTip(*m_db, QString::fromUtf8(r[0]), QString::fromUtf8(r[1]));
@@ -44,7 +44,8 @@ private slots:
 
     void defaultViewSortsCaseAndAccentInsensitively() {
         auto rs = m_db->OpenRecordset(kDefaultView);
-        QCOMPARE(titles(*rs), QStringList({"Alfa", "beta", "elenco", QString::fromUtf8("Èlite"), "Emacs", "zeta"}));
+        QCOMPARE(titles(*rs),
+                 QStringList({"Alfa", "beta", "elenco", QString::fromUtf8("Èlite"), "Emacs", "zeta"}));
         QVERIFY(rs->Updatable());
     }
 
@@ -74,7 +75,8 @@ private slots:
     }
 
     void emptySetIsAtBothEnds() {
-        auto rs = m_db->OpenRecordset(QStringLiteral("SELECT * FROM TipsTable WHERE [Categoria]='nessuna'ORDER BY[Titolo]ASC"));
+        auto rs = m_db->OpenRecordset(
+            QStringLiteral("SELECT * FROM TipsTable WHERE [Categoria]='nessuna'ORDER BY[Titolo]ASC"));
         QCOMPARE(rs->RecordCount(), 0L);
         QVERIFY(rs->IsBOF() && rs->IsEOF());
         QCOMPARE(errorOf([&] { rs->MoveFirst(); }), err::NoCurrentRecord);
@@ -82,16 +84,20 @@ private slots:
     }
 
     void filtersMatchCaseInsensitively() {
-        auto rs = m_db->OpenRecordset(QStringLiteral("SELECT * FROM TipsTable WHERE [Categoria]='rete'ORDER BY[Titolo]ASC"));
+        auto rs = m_db->OpenRecordset(
+            QStringLiteral("SELECT * FROM TipsTable WHERE [Categoria]='rete'ORDER BY[Titolo]ASC"));
         QCOMPARE(titles(*rs), QStringList({"elenco", "Emacs", "zeta"}));
-        auto like = m_db->OpenRecordset(QStringLiteral("SELECT * FROM TipsTable WHERE [Titolo] Like 'E*'ORDER BY[Titolo]ASC"));
+        auto like = m_db->OpenRecordset(
+            QStringLiteral("SELECT * FROM TipsTable WHERE [Titolo] Like 'E*'ORDER BY[Titolo]ASC"));
         QCOMPARE(titles(*like), QStringList({"elenco", "Emacs"})); // È is not E
-        auto accent = m_db->OpenRecordset(QString::fromUtf8("SELECT * FROM TipsTable WHERE [Titolo] Like 'è*'ORDER BY[Titolo]ASC"));
+        auto accent = m_db->OpenRecordset(
+            QString::fromUtf8("SELECT * FROM TipsTable WHERE [Titolo] Like 'è*'ORDER BY[Titolo]ASC"));
         QCOMPARE(titles(*accent), QStringList({QString::fromUtf8("Èlite")}));
     }
 
     void groupByGivesSortedReadOnlyGroups() {
-        auto rs = m_db->OpenRecordset(QStringLiteral("SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria"));
+        auto rs =
+            m_db->OpenRecordset(QStringLiteral("SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria"));
         QStringList groups;
         for (; !rs->IsEOF(); rs->MoveNext())
             groups << rs->Fields(QStringLiteral("Categoria")).Value().toString().toLower();
@@ -143,8 +149,10 @@ private slots:
         QCOMPARE(rs->Fields(QStringLiteral("Categoria")).Value().toString(), QStringLiteral("Nuova"));
         QCOMPARE(errorOf([&] { rs->Update(); }), err::UpdateWithoutEdit);
         QCOMPARE(errorOf([&] { rs->CancelUpdate(); }), err::UpdateWithoutEdit);
-        QCOMPARE(errorOf([&] { rs->Fields(QStringLiteral("Titolo")).SetValue(QStringLiteral("x")); }), err::UpdateWithoutEdit);
-        auto again = m_db->OpenRecordset(QStringLiteral("SELECT * FROM TipsTable WHERE [Categoria]='nuova'ORDER BY[Titolo]ASC"));
+        QCOMPARE(errorOf([&] { rs->Fields(QStringLiteral("Titolo")).SetValue(QStringLiteral("x")); }),
+                 err::UpdateWithoutEdit);
+        auto again = m_db->OpenRecordset(
+            QStringLiteral("SELECT * FROM TipsTable WHERE [Categoria]='nuova'ORDER BY[Titolo]ASC"));
         QCOMPARE(titles(*again), QStringList({"Alfa"}));
     }
 
@@ -168,7 +176,8 @@ private slots:
         rs->Delete();
         rs->MovePrevious();
         QVERIFY(rs->IsBOF());
-        QCOMPARE(titles(*m_db->OpenRecordset(kDefaultView)), QStringList({"elenco", QString::fromUtf8("Èlite"), "Emacs"}));
+        QCOMPARE(titles(*m_db->OpenRecordset(kDefaultView)),
+                 QStringList({"elenco", QString::fromUtf8("Èlite"), "Emacs"}));
     }
 
     void bookmarksAndFinds() {
@@ -192,7 +201,8 @@ private slots:
 
         rs->FindFirst(QStringLiteral("Titolo = 'manca'"));
         QVERIFY(rs->NoMatch());
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("Emacs")); // unchanged
+        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(),
+                 QStringLiteral("Emacs")); // unchanged
         rs->FindFirst(QStringLiteral("KeyPrimary =4"));
         QVERIFY(!rs->NoMatch());
         QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("zeta"));
@@ -201,7 +211,9 @@ private slots:
 
     void changesElsewhereAreSeen() {
         auto view = m_db->OpenRecordset(kDefaultView);
-        QCOMPARE(m_db->Execute(QStringLiteral("UPDATE TipsTable SET Categoria = 'Reti' WHERE Categoria = 'Rete'")), 3L);
+        QCOMPARE(
+            m_db->Execute(QStringLiteral("UPDATE TipsTable SET Categoria = 'Reti' WHERE Categoria = 'Rete'")),
+            3L);
         view->FindFirst(QStringLiteral("Titolo = 'elenco'"));
         QCOMPARE(view->Fields(QStringLiteral("Categoria")).Value().toString(), QStringLiteral("Reti"));
         auto other = m_db->OpenRecordset(QStringLiteral("TipsTable"));
@@ -227,8 +239,10 @@ private slots:
         QCOMPARE(rs->Fields(QStringLiteral("Bookmark")).Type(), int(dbByte));
         QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Size(), 60);
         rs->Edit();
-        QCOMPARE(errorOf([&] { rs->Fields(QStringLiteral("Bookmark")).SetValue(300); }), err::NumericOverflow);
-        QCOMPARE(errorOf([&] { rs->Fields(QStringLiteral("Bookmark")).SetValue(QStringLiteral("abc")); }), err::TypeConversion);
+        QCOMPARE(errorOf([&] { rs->Fields(QStringLiteral("Bookmark")).SetValue(300); }),
+                 err::NumericOverflow);
+        QCOMPARE(errorOf([&] { rs->Fields(QStringLiteral("Bookmark")).SetValue(QStringLiteral("abc")); }),
+                 err::TypeConversion);
         rs->Fields(QStringLiteral("Bookmark")).SetValue(QVariant());
         rs->Update();
         QVERIFY(!rs->Fields(QStringLiteral("Bookmark")).Value().isValid());
