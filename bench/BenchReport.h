@@ -12,9 +12,9 @@
 #include <vector>
 
 struct BenchOptions {
-    int tips = 100000;    // --tips N
-    QString workFolder;   // a temporary folder the cases may fill
-    QStringList only;     // --only group[,group]: run just these groups
+    int tips = 100000;  // --tips N
+    QString workFolder; // a temporary folder the cases may fill
+    QStringList only;   // --only group[,group]: run just these groups
 };
 
 struct BenchGroupEntry {
@@ -42,8 +42,7 @@ template <typename F> double timeMs(F&& f, int repeats = 3) {
         t.start();
         f();
         const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
-        if (i == 0 || ms < best)
-            best = ms;
+        if (i == 0 || ms < best) best = ms;
     }
     return best;
 }
@@ -52,7 +51,8 @@ template <typename F> double timeMs(F&& f, int repeats = 3) {
 bool generateBenchArchive(const QString& path, int tips);
 
 inline void reportRatio(const char* name, double oursMs, double rawMs) {
-    std::printf("case=%s ours_ms=%.1f raw_ms=%.1f ratio=%.2f\n", name, oursMs, rawMs, rawMs > 0 ? oursMs / rawMs : 0.0);
+    std::printf("case=%s ours_ms=%.1f raw_ms=%.1f ratio=%.2f\n", name, oursMs, rawMs,
+                rawMs > 0 ? oursMs / rawMs : 0.0);
     std::fflush(stdout);
 }
 
