@@ -297,6 +297,9 @@ void Connection::openHandle(bool readOnly) {
                                       m_path);
     }
     sqlite3_extended_result_codes(m_db, 1);
+    // A misspelled [field] in a query must be an error, never the text "field". (Schemas made
+    // by other tools may still use the old quoting: DDL keeps it.)
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     registerTextFunctions(m_db);
 }
 

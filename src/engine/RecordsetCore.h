@@ -8,6 +8,7 @@
 
 #include "engine/Connection.h"
 #include "engine/RowCache.h"
+#include "engine/Types.h"
 
 #include <QByteArray>
 #include <QString>
@@ -34,7 +35,7 @@ public:
 
     // State
     int type() const { return m_type; }
-    bool updatable() const { return m_keyed && !m_conn->readOnly(); }
+    bool updatable() const { return m_keyed && m_type != dbOpenSnapshot && !m_conn->readOnly(); }
     long count() const { return static_cast<long>(m_rows.size()); }
     bool bof() const;
     bool eof() const;

@@ -285,6 +285,28 @@ private slots:
         QCOMPARE(errorOf([&] { rs->RecordCount(); }), err::ObjectClosed);
     }
 
+    void refusedStatements() {
+        QCOMPARE(errorOf([&] { m_db->OpenRecordset(QStringLiteral("Manca")); }), err::TableNotFound);
+        QCOMPARE(errorOf([&] { m_db->OpenRecordset(QStringLiteral("SELECT * FROM Manca ORDER BY[Titolo]ASC")); }),
+                 err::TableNotFound);
+        QCOMPARE(errorOf([&] { m_db->OpenRecordset(QStringLiteral("SELECT * FROM TipsTable WHERE")); }), err::SyntaxError);
+        QCOMPARE(errorOf([&] { m_db->OpenRecordset(QStringLiteral("SELECT * FROM TipsTable WHERE [Nessuno] = 1")); }),
+                 err::TooFewParameters);
+        QCOMPARE(errorOf([&] { m_db->Execute(QStringLiteral("SELECT * FROM TipsTable")); }), err::CannotExecuteSelect);
+        QCOMPARE(errorOf([&] { m_db->Execute(QStringLiteral("UPDATE TipsTable SET Titolo = NULL WHERE Titolo = 'x")); }),
+                 err::SyntaxError);
+        QCOMPARE(m_db->Execute(QStringLiteral("DELETE * FROM TipsTable WHERE [Categoria] = 'VARIE'")), 1L);
+        QCOMPARE(m_db->RecordsAffected(), 1L);
+    }
+
+    void snapshotIsNotUpdatable() {
+        auto rs = m_db->OpenRecordset(kDefaultView, dbOpenSnapshot);
+        QCOMPARE(rs->Type(), int(dbOpenSnapshot));
+        QVERIFY(!rs->Updatable());
+        QCOMPARE(errorOf([&] { rs->Edit(); }), err::ReadOnly);
+        QCOMPARE(titles(*rs).size(), 6);
+    }
+
     void tableDefsDescribeTheSchema() {
         TableDefsCollection defs = m_db->TableDefs();
         QCOMPARE(defs.Count(), 1);
