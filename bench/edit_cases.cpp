@@ -35,8 +35,7 @@ void reportEditCase(const char* name, double oursMs, double engineMs, double sto
 // The title list's refill through the engine alone.
 long readAllTitles(qn::Database& db) {
     auto rs = db.OpenRecordset(kDefaultView, qn::dbOpenDynaset);
-    if (rs->RecordCount() == 0)
-        return 0;
+    if (rs->RecordCount() == 0) return 0;
     rs->MoveLast();
     const long n = rs->RecordCount();
     rs->MoveFirst();
@@ -54,8 +53,7 @@ long readAllTitles(qn::Database& db) {
 void answerNextBox(QMessageBox::StandardButton answer, int triesLeft = 10000) {
     QTimer::singleShot(0, [answer, triesLeft] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            if (QAbstractButton* b = box->button(answer))
-                b->click();
+            if (QAbstractButton* b = box->button(answer)) b->click();
         } else if (triesLeft > 0) {
             answerNextBox(answer, triesLeft - 1);
         }
@@ -108,11 +106,20 @@ EngineTimes engineCases(const QString& path) {
     };
     auto none = [](int) {};
     t.save.store = bestOf(none, save);
-    t.save.total = bestOf(none, [&](int i) { save(i); readAllTitles(*db); });
+    t.save.total = bestOf(none, [&](int i) {
+        save(i);
+        readAllTitles(*db);
+    });
     t.remove.store = bestOf(none, remove);
-    t.remove.total = bestOf(none, [&](int i) { remove(i); readAllTitles(*db); });
+    t.remove.total = bestOf(none, [&](int i) {
+        remove(i);
+        readAllTitles(*db);
+    });
     t.bookmark.store = bestOf(none, mark);
-    t.bookmark.total = bestOf(none, [&](int i) { mark(i); readAllTitles(*db); });
+    t.bookmark.total = bestOf(none, [&](int i) {
+        mark(i);
+        readAllTitles(*db);
+    });
     rs->Close();
     db->Close();
     return t;
@@ -135,7 +142,8 @@ EngineTimes windowCases(const QString& path) {
         },
         [&](int) { w->cmdTool_Click(1); });
     t.remove.total = bestOf([](int) { answerNextBox(QMessageBox::Yes); }, [&](int) { w->cmdTool_Click(2); });
-    t.bookmark.total = bestOf([](int) { answerNextBox(QMessageBox::Yes); }, [&](int) { w->cmdBookmark_Click(); });
+    t.bookmark.total =
+        bestOf([](int) { answerNextBox(QMessageBox::Yes); }, [&](int) { w->cmdBookmark_Click(); });
     w->close();
     w.reset();
     GenericBas::TipsRecordset.reset();

@@ -18,8 +18,7 @@ inline qn::Recordset* OpenTipsSet() {
 // The view's edit mode; 0 when there is no open set or it cannot tell.
 inline int PendingEditMode() {
     try {
-        if (qn::Recordset* rs = OpenTipsSet())
-            return rs->EditMode();
+        if (qn::Recordset* rs = OpenTipsSet()) return rs->EditMode();
     } catch (const std::exception&) {
     }
     return qn::dbEditNone;

@@ -26,12 +26,11 @@ void frmTips::ToggleBookmark() {
         const QVariant value = rs->Fields(QStringLiteral("Bookmark")).Value();
         current = value.isValid() ? value.toInt() : 0;
     });
-    const QString question = current != 0
-                                 ? QStringLiteral("Vuoi eliminare il segnalibro associato al record corrente?")
-                                 : QStringLiteral("Vuoi aggiungere un segnalibro al record corrente?");
+    const QString question =
+        current != 0 ? QStringLiteral("Vuoi eliminare il segnalibro associato al record corrente?")
+                     : QStringLiteral("Vuoi aggiungere un segnalibro al record corrente?");
     if (qn::ui::ShowMessage(this, question, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
-                            QMessageBox::Yes)
-        != QMessageBox::Yes)
+                            QMessageBox::Yes) != QMessageBox::Yes)
         return;
 
     const int stored = current != 0 ? 0 : 1;
@@ -42,8 +41,7 @@ void frmTips::ToggleBookmark() {
     } catch (const std::exception&) {
         // A refused change leaves record and mark as they were.
         qn::editing::SkipOnError([&] {
-            if (rs->EditMode() != qn::dbEditNone)
-                rs->CancelUpdate();
+            if (rs->EditMode() != qn::dbEditNone) rs->CancelUpdate();
         });
         return;
     }

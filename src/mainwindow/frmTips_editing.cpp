@@ -22,8 +22,8 @@ void warn(QWidget* parent, const QString& text) {
 }
 
 QString tooLongMessage(const QString& field, int limit) {
-    return QStringLiteral("La lunghezza max consentita per il campo") + QLatin1Char('\n') + field
-           + QStringLiteral(" è di %1 caratteri.").arg(limit);
+    return QStringLiteral("La lunghezza max consentita per il campo") + QLatin1Char('\n') + field +
+           QStringLiteral(" è di %1 caratteri.").arg(limit);
 }
 
 // Engine errors carry their own number and text; anything else is reported as unclassified.
@@ -36,8 +36,7 @@ void reportError(frmTips* window, const std::exception& error) {
 
 // The view in use; an engine error when the window has none, so callers report it as any other.
 qn::Recordset& requireTipsSet() {
-    if (qn::Recordset* rs = OpenTipsSet())
-        return *rs;
+    if (qn::Recordset* rs = OpenTipsSet()) return *rs;
     throw qn::EngineError::fromNumber(qn::err::ObjectClosed);
 }
 
@@ -46,16 +45,14 @@ qn::Recordset& requireTipsSet() {
 QStringList distinctValues(const QString& field, bool skipEmpty) {
     QStringList values;
     qn::Database* db = GenericBas::TipsDatabase.get();
-    if (!db)
-        return values;
+    if (!db) return values;
     std::unique_ptr<qn::Recordset> rs;
     SkipOnError([&] {
-        rs = db->OpenRecordset(QStringLiteral("SELECT ") + field + QStringLiteral(" FROM ")
-                                   + QStringLiteral("TipsTable") + QStringLiteral(" INDICE GROUP BY ") + field,
+        rs = db->OpenRecordset(QStringLiteral("SELECT ") + field + QStringLiteral(" FROM ") +
+                                   QStringLiteral("TipsTable") + QStringLiteral(" INDICE GROUP BY ") + field,
                                qn::dbOpenDynaset);
     });
-    if (!rs)
-        return values;
+    if (!rs) return values;
     long n = 0;
     SkipOnError([&] { rs->MoveLast(); });
     SkipOnError([&] { n = rs->RecordCount(); });
@@ -89,8 +86,7 @@ void frmTips::cmdTool_Click(int index) {
         ClearFields();
         NewRecord();
         // A refused AddNew leaves the window browsing, without the insert lists.
-        if (qn::editing::PendingEditMode() == qn::dbEditAdd)
-            ShowInsertLists(true);
+        if (qn::editing::PendingEditMode() == qn::dbEditAdd) ShowInsertLists(true);
         break;
     case 1:
         SaveRecord();
@@ -175,8 +171,7 @@ bool frmTips::ValidateRecord() {
 }
 
 void frmTips::SaveRecord() {
-    if (!ValidateRecord())
-        return;
+    if (!ValidateRecord()) return;
     try {
         qn::Recordset& rs = requireTipsSet();
         const bool isEdit = rs.EditMode() == qn::dbEditInProgress;
@@ -213,8 +208,8 @@ void frmTips::DeleteRecord() {
             return;
         }
         if (qn::ui::ShowMessage(this, QStringLiteral("Sei sicuro di voler eliminare il record corrente?"),
-                                QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
-            != QMessageBox::Yes)
+                                QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::Yes) != QMessageBox::Yes)
             return;
         rs->Delete();
         rs->MoveNext();
@@ -228,8 +223,7 @@ void frmTips::DeleteRecord() {
         }
         FillTitleList();
         ShowCurrentRecord();
-        if (rs->RecordCount() == 0)
-            cboGenericFind->clear();
+        if (rs->RecordCount() == 0) cboGenericFind->clear();
     } catch (const std::exception& e) {
         reportError(this, e);
     }
@@ -241,8 +235,7 @@ void frmTips::CancelEdit() {
         try {
             const int mode = rs->EditMode();
             pending = mode == qn::dbEditInProgress || mode == qn::dbEditAdd;
-            if (pending)
-                rs->CancelUpdate();
+            if (pending) rs->CancelUpdate();
         } catch (const std::exception& e) {
             reportError(this, e);
             pending = true;
@@ -275,8 +268,8 @@ void frmTips::SetBrowseMode(bool browsing) {
 
 void frmTips::ShowEmptyDatabaseMessage() {
     qn::ui::ShowMessage(this,
-                        QStringLiteral("Attenzione: il database è vuoto!") + QLatin1Char('\n')
-                            + QStringLiteral("Per iniziare ad inserire i dati, premere il pulsante Nuovo."),
+                        QStringLiteral("Attenzione: il database è vuoto!") + QLatin1Char('\n') +
+                            QStringLiteral("Per iniziare ad inserire i dati, premere il pulsante Nuovo."),
                         QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok);
 }
 
@@ -288,12 +281,9 @@ void frmTips::FillInsertLists() {
 void frmTips::ShowInsertLists(bool show) {
     cboInsertCategoria->setVisible(show);
     cboInsertKey->setVisible(show);
-    if (!show)
-        return;
+    if (!show) return;
     const QString categoria = TrimSpaces(FieldText(2));
-    if (!categoria.isEmpty())
-        cboInsertCategoria->setEditText(categoria);
+    if (!categoria.isEmpty()) cboInsertCategoria->setEditText(categoria);
     const QString key = TrimSpaces(FieldText(3));
-    if (!key.isEmpty())
-        cboInsertKey->setEditText(key);
+    if (!key.isEmpty()) cboInsertKey->setEditText(key);
 }

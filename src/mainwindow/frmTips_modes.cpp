@@ -31,11 +31,9 @@ void frmTips::optWork_Click(int index) {
 }
 
 void frmTips::lblNumRecord_DblClick() {
-    if (!optWork[1]->isEnabled())
-        return;
+    if (!optWork[1]->isEnabled()) return;
     // The counter never leaves an unsaved tip; only the option button can, discarding it.
-    if (qn::editing::EditPending())
-        return;
+    if (qn::editing::EditPending()) return;
     if (optWork[1]->isChecked())
         optWork[0]->setChecked(true);
     else

@@ -37,8 +37,7 @@ public:
 
     // A new archive holding `tips`, added in this order through the engine.
     bool create(const QList<Tip>& tips) {
-        if (!CreateDB::CreateTipsDatabase(path))
-            return false;
+        if (!CreateDB::CreateTipsDatabase(path)) return false;
         try {
             auto db = qn::DBEngine::Workspaces(0).OpenDatabase(path, true, false);
             auto rs = db->OpenRecordset(QStringLiteral("TipsTable"), qn::dbOpenDynaset);
@@ -64,8 +63,9 @@ public:
     // One statement through plain SQLite, as another program would write it.
     bool rawExec(const char* sql) const {
         sqlite3* db = nullptr;
-        bool ok = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
-                  && sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+        bool ok =
+            sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+            sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
         sqlite3_close(db);
         return ok;
     }
@@ -74,8 +74,7 @@ public:
     void open(const QList<QMessageBox::StandardButton>& loadAnswers = {}) {
         GenericBas::DatabasePath = path;
         window = std::make_unique<frmTips>();
-        if (!loadAnswers.isEmpty())
-            boxes.arm(loadAnswers);
+        if (!loadAnswers.isEmpty()) boxes.arm(loadAnswers);
         window->Form_Load();
         QCoreApplication::processEvents();
     }
@@ -97,15 +96,17 @@ public:
         sqlite3* db = nullptr;
         if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
             sqlite3_stmt* st = nullptr;
-            const char* sql = "SELECT KeyPrimary, Titolo, Procedura, Categoria, ChiaveRicerca, Note, Bookmark "
-                              "FROM TipsTable ORDER BY KeyPrimary";
+            const char* sql =
+                "SELECT KeyPrimary, Titolo, Procedura, Categoria, ChiaveRicerca, Note, Bookmark "
+                "FROM TipsTable ORDER BY KeyPrimary";
             if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK) {
                 while (sqlite3_step(st) == SQLITE_ROW) {
                     QStringList cols;
                     for (int i = 0; i < sqlite3_column_count(st); ++i)
                         cols << (sqlite3_column_type(st, i) == SQLITE_NULL
                                      ? QStringLiteral("<null>")
-                                     : QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i))));
+                                     : QString::fromUtf8(
+                                           reinterpret_cast<const char*>(sqlite3_column_text(st, i))));
                     out << cols.join(QLatin1Char('|'));
                 }
             } else {
@@ -125,8 +126,7 @@ public:
 
     template <class W> W* child(const QString& name) const {
         W* w = window ? window->findChild<W*>(name) : nullptr;
-        if (!w)
-            qWarning() << "no control" << name;
+        if (!w) qWarning() << "no control" << name;
         return w;
     }
     QPushButton* button(const QString& name) const { return child<QPushButton>(name); }
@@ -135,10 +135,8 @@ public:
     QWidget* box(int i) const { return child<QWidget>(QStringLiteral("txtdb(%1)").arg(i)); }
     QString boxText(int i) const {
         QWidget* w = box(i);
-        if (auto* e = qobject_cast<QLineEdit*>(w))
-            return e->text();
-        if (auto* p = qobject_cast<QPlainTextEdit*>(w))
-            return p->toPlainText();
+        if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
+        if (auto* p = qobject_cast<QPlainTextEdit*>(w)) return p->toPlainText();
         return QStringLiteral("<no box>");
     }
     QString counter() const { return child<QLabel>(QStringLiteral("lblNumRecord"))->text(); }

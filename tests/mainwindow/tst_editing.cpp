@@ -7,11 +7,12 @@
 namespace {
 
 const QList<Tip> threeTips = {
-    {QStringLiteral("Bravo"), QStringLiteral("primo corpo"), QStringLiteral("Database"), QStringLiteral("SQL"),
-     QStringLiteral("nota b")},
-    {QStringLiteral("Delta"), QStringLiteral("secondo corpo"), QStringLiteral("Grafica"), QStringLiteral("Sort"),
-     QStringLiteral("nota d")},
-    {QStringLiteral("Foxtrot"), QStringLiteral("terzo corpo"), QStringLiteral("Delphi"), QString(), QString()},
+    {QStringLiteral("Bravo"), QStringLiteral("primo corpo"), QStringLiteral("Database"),
+     QStringLiteral("SQL"), QStringLiteral("nota b")},
+    {QStringLiteral("Delta"), QStringLiteral("secondo corpo"), QStringLiteral("Grafica"),
+     QStringLiteral("Sort"), QStringLiteral("nota d")},
+    {QStringLiteral("Foxtrot"), QStringLiteral("terzo corpo"), QStringLiteral("Delphi"), QString(),
+     QString()},
 };
 
 const QStringList threeRows = {
@@ -21,9 +22,9 @@ const QStringList threeRows = {
 };
 
 bool browsing(const EditingFixture& f) {
-    return f.tool(0)->isEnabled() && f.tool(2)->isEnabled() && f.tool(4)->isEnabled() && !f.tool(1)->isEnabled()
-           && !f.tool(3)->isEnabled() && f.button("cmdSposta(2)")->isEnabled()
-           && !f.combo("cboInsertCategoria")->isVisible() && static_cast<QLineEdit*>(f.box(0))->isReadOnly();
+    return f.tool(0)->isEnabled() && f.tool(2)->isEnabled() && f.tool(4)->isEnabled() &&
+           !f.tool(1)->isEnabled() && !f.tool(3)->isEnabled() && f.button("cmdSposta(2)")->isEnabled() &&
+           !f.combo("cboInsertCategoria")->isVisible() && static_cast<QLineEdit*>(f.box(0))->isReadOnly();
 }
 
 } // namespace
@@ -83,8 +84,9 @@ private slots:
         QCOMPARE(f.boxes.count(), steps.size());
         QVERIFY(browsing(f));
         QCOMPARE(f.boxText(2), QString(30, QLatin1Char('c')));
-        QCOMPARE(f.rowsAfterClose(), threeRows + QStringList{"4|Nuovo|testo|" + QString(30, QLatin1Char('c')) + "|"
-                                                             + QString(20, QLatin1Char('k')) + "||<null>"});
+        QCOMPARE(f.rowsAfterClose(),
+                 threeRows + QStringList{"4|Nuovo|testo|" + QString(30, QLatin1Char('c')) + "|" +
+                                         QString(20, QLatin1Char('k')) + "||<null>"});
     }
 
     void storedFieldsAreTrimmedOfBlanksOnly() {
@@ -188,8 +190,9 @@ private slots:
         // Elimina and Modifica on an empty view only say so.
         for (int command : {2, 4}) {
             QVERIFY(f.clickAnswering(f.tool(command), QMessageBox::Ok));
-            QCOMPARE(f.boxes.lastLines(), QStringList({"Attenzione: il database è vuoto!",
-                                                       "Per iniziare ad inserire i dati, premere il pulsante Nuovo."}));
+            QCOMPARE(f.boxes.lastLines(),
+                     QStringList({"Attenzione: il database è vuoto!",
+                                  "Per iniziare ad inserire i dati, premere il pulsante Nuovo."}));
             QCOMPARE(f.boxes.last().icon, QMessageBox::Information);
             QVERIFY(browsing(f));
         }

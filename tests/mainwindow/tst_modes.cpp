@@ -13,12 +13,12 @@ const QList<Tip> tips = {
 };
 
 bool inEditMode(const EditingFixture& f) {
-    return f.button("optWork(1)")->isChecked() && f.child<QWidget>("picWorkButton")->isVisible()
-           && !f.child<QWidget>("picSearch")->isVisible();
+    return f.button("optWork(1)")->isChecked() && f.child<QWidget>("picWorkButton")->isVisible() &&
+           !f.child<QWidget>("picSearch")->isVisible();
 }
 bool inViewMode(const EditingFixture& f) {
-    return f.button("optWork(0)")->isChecked() && !f.child<QWidget>("picWorkButton")->isVisible()
-           && f.child<QWidget>("picSearch")->isVisible();
+    return f.button("optWork(0)")->isChecked() && !f.child<QWidget>("picWorkButton")->isVisible() &&
+           f.child<QWidget>("picSearch")->isVisible();
 }
 
 // Counts the frames the search panel's arrow shows while `action` runs.
@@ -26,8 +26,8 @@ template <typename Action> int arrowFramesDuring(EditingFixture& f, Action actio
     struct Counter : QObject {
         int frames = 0;
         bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::DynamicPropertyChange
-                && static_cast<QDynamicPropertyChangeEvent*>(e)->propertyName() == "arrowFrame")
+            if (e->type() == QEvent::DynamicPropertyChange &&
+                static_cast<QDynamicPropertyChangeEvent*>(e)->propertyName() == "arrowFrame")
                 ++frames;
             return false;
         }
@@ -70,7 +70,8 @@ private slots:
         QVERIFY(inViewMode(f));
         QCOMPARE(f.combo("cboSelectResearch")->currentText(), QString("Categoria"));
         QVERIFY(f.combo("cboFindCategoria")->isVisible());
-        QCOMPARE(f.child<QLabel>("lblSearchDescription")->text(), QString("Seleziona la categoria da ricercare"));
+        QCOMPARE(f.child<QLabel>("lblSearchDescription")->text(),
+                 QString("Seleziona la categoria da ricercare"));
         QCOMPARE(f.focused(), f.box(0));
         QCOMPARE(f.boxes.count(), 0);
         // A user's choice of search type still plays it.
