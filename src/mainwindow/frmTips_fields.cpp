@@ -117,8 +117,12 @@ void frmTips::SetMousePointers() {
     for (QWidget* w : findChildren<QWidget*>()) {
         if (qobject_cast<QAbstractButton*>(w))
             w->setCursor(button);
-        else if (qobject_cast<QComboBox*>(w))
-            w->setCursor(list);
+        else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            combo->setCursor(list);
+            // The text part of a free-text list would otherwise show its own I-beam.
+            if (combo->lineEdit())
+                combo->lineEdit()->setCursor(list);
+        }
     }
 }
 

@@ -404,6 +404,7 @@ void tst_Layout::cursorsComeFromThePictures() {
         QCOMPARE(b->cursor().pixmap().toImage(), button);
     for (QComboBox* c : {w.cboInsertKey, w.cboSelectResearch, w.cboFindCategoria})
         QCOMPARE(c->cursor().pixmap().toImage(), list);
+    QCOMPARE(w.cboInsertCategoria->lineEdit()->cursor().pixmap().toImage(), list);
     QCOMPARE(w.txtLine[0]->cursor().shape(), Qt::IBeamCursor);
     QCOMPARE(w.Label3->cursor().shape(), Qt::ArrowCursor);
     // The counter keeps its own cursor.
