@@ -27,8 +27,7 @@ QString counterText(long position, long count) {
 // Shows `title` in the title list. The list holds the view's titles in view order, so the entry
 // at the record's position is normally the right one; that also picks the right entry among
 // equal titles. When it does not match (a Null title was left out, or the list holds the whole
-// table) the first entry with that text is taken. An editable list shows the text even when no
-// entry holds it.
+// table) the first entry with that text is taken.
 void showTitleInList(QComboBox* list, const QString& title, long position) {
     const QSignalBlocker block(list);
     int index = -1;
@@ -36,7 +35,8 @@ void showTitleInList(QComboBox* list, const QString& title, long position) {
         index = static_cast<int>(position);
     else
         index = list->findText(title, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index >= 0)
+    // No entry holds the title (a Null one): a pick-only list then shows no title either.
+    if (index >= 0 || !list->isEditable())
         list->setCurrentIndex(index);
     if (list->isEditable())
         list->setEditText(title);

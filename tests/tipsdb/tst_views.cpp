@@ -118,12 +118,16 @@ void TestViews::nullTitlesAreLeftOut() {
     w.load();
     QCOMPARE(w.counter(), QStringLiteral("1  di  3"));
     QCOMPARE(w.items(QStringLiteral("cboTitoli")), (QStringList{QStringLiteral("Due"), QStringLiteral("Uno")}));
-    // The untitled tip sorts first and shows an empty title box.
+    // The untitled tip sorts first: an empty title box and no title picked in the list.
     QCOMPARE(w.boxText(0), QString());
     QCOMPARE(w.boxText(2), QStringLiteral("Varie"));
+    QCOMPARE(w.combo(QStringLiteral("cboTitoli"))->currentIndex(), -1);
+    // The list is one entry short: the entry is found by its title, not by the position.
     w.click(QStringLiteral("cmdSposta(2)"));
     QCOMPARE(w.boxText(0), QStringLiteral("Due"));
     QCOMPARE(w.combo(QStringLiteral("cboTitoli"))->currentText(), QStringLiteral("Due"));
+    w.click(QStringLiteral("cmdSposta(2)"));
+    QCOMPARE(w.combo(QStringLiteral("cboTitoli"))->currentText(), QStringLiteral("Uno"));
 }
 
 void TestViews::fillTitleListKeepsThePosition() {
