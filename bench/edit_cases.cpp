@@ -14,6 +14,7 @@
 #include "startup/GenericBas.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -135,15 +136,36 @@ EngineTimes windowCases(const QString& path) {
     w->ShowCurrentRecord();
     QApplication::processEvents();
 
+    // Each run is checked, so a case that silently did nothing cannot pass for a fast one.
+    auto expect = [](bool ok, const char* what) {
+        if (!ok) std::fprintf(stderr, "edit: %s did not happen\n", what);
+    };
+    const auto count = [] { return GenericBas::TipsRecordset->RecordCount(); };
     t.save.total = bestOf(
         [&](int i) {
             w->cmdTool_Click(4);
             w->SetFieldText(0, QStringLiteral("Titolo cambiato dalla finestra %1").arg(i));
         },
-        [&](int) { w->cmdTool_Click(1); });
-    t.remove.total = bestOf([](int) { answerNextBox(QMessageBox::Yes); }, [&](int) { w->cmdTool_Click(2); });
-    t.bookmark.total =
-        bestOf([](int) { answerNextBox(QMessageBox::Yes); }, [&](int) { w->cmdBookmark_Click(); });
+        [&](int i) {
+            w->cmdTool_Click(1);
+            expect(GenericBas::TipsRecordset->Fields(QStringLiteral("Titolo"))
+                       .Value()
+                       .toString()
+                       .endsWith(QString::number(i)),
+                   "save");
+        });
+    t.remove.total = bestOf([](int) { answerNextBox(QMessageBox::Yes); },
+                            [&](int) {
+                                const long before = count();
+                                w->cmdTool_Click(2);
+                                expect(count() == before - 1, "delete");
+                            });
+    t.bookmark.total = bestOf([](int) { answerNextBox(QMessageBox::Yes); },
+                              [&](int) {
+                                  const bool before = w->imgBookmark->isVisible();
+                                  w->cmdBookmark_Click();
+                                  expect(w->imgBookmark->isVisible() != before, "bookmark toggle");
+                              });
     w->close();
     w.reset();
     GenericBas::TipsRecordset.reset();
