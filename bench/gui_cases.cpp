@@ -32,7 +32,7 @@
 namespace {
 
 const char* const kChildVariable = "QN_BENCH_GUI_ARCHIVE"; // set in the child that measures memory
-const QString kWord = QStringLiteral("zanzibar");           // in 1% of the titles
+const QString kWord = QStringLiteral("zanzibar");          // in 1% of the titles
 const QString kDefaultView = QStringLiteral("SELECT * FROM TipsTable ORDER BY[Titolo]ASC");
 
 QString randomWord(std::mt19937& rng, int minLen, int maxLen) {
@@ -44,17 +44,16 @@ QString randomWord(std::mt19937& rng, int minLen, int maxLen) {
     QString w;
     for (int i = len(rng); i > 0; --i)
         w += letters.at(accent(rng) == 0 ? any(rng) : plain(rng));
-    if (plain(rng) < 6)
-        w[0] = w[0].toUpper();
+    if (plain(rng) < 6) w[0] = w[0].toUpper();
     return w;
 }
 
 // Titles of 20-60 characters, procedures of about 2 KB, 200 categories, 1,000 search keys.
 bool generateArchive(const QString& path, int tips) {
-    if (!CreateDB::CreateTipsDatabase(path))
-        return false;
+    if (!CreateDB::CreateTipsDatabase(path)) return false;
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+        SQLITE_OK)
         return false;
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt* ins = nullptr;
@@ -74,7 +73,8 @@ bool generateArchive(const QString& path, int tips) {
             title += (title.isEmpty() ? QString() : QStringLiteral(" ")) + randomWord(rng, 2, 9);
         QString body;
         while (body.size() < 2000)
-            body += randomWord(rng, 2, 10) + (body.size() % 7 == 0 ? QStringLiteral("\r\n") : QStringLiteral(" "));
+            body += randomWord(rng, 2, 10) +
+                    (body.size() % 7 == 0 ? QStringLiteral("\r\n") : QStringLiteral(" "));
         bind(1, title.left(60));
         bind(2, body);
         bind(3, QStringLiteral("Categoria %1").arg(rng() % 200));
@@ -93,8 +93,7 @@ bool generateArchive(const QString& path, int tips) {
 // The engine's share of a view: open it, make the count exact, read every title.
 long engineView(qn::Database& db, const QString& sql) {
     auto rs = db.OpenRecordset(sql);
-    if (rs->RecordCount() == 0)
-        return 0;
+    if (rs->RecordCount() == 0) return 0;
     rs->MoveLast();
     rs->MoveFirst();
     const int title = rs->FieldIndex(QStringLiteral("Titolo"));
@@ -147,7 +146,8 @@ void windowStart(const QString& path, int tips) {
     });
     if (!ready)
         std::fprintf(stderr, "window_start: the window did not show the first tip with its title list\n");
-    std::printf("case=window_start ours_ms=%.1f engine_ms=%.1f ratio=%.2f\n", oursMs, engineMs, oursMs / engineMs);
+    std::printf("case=window_start ours_ms=%.1f engine_ms=%.1f ratio=%.2f\n", oursMs, engineMs,
+                oursMs / engineMs);
 }
 
 void searches(const QString& path) {
@@ -169,16 +169,15 @@ void searches(const QString& path) {
     const double engineAllMs = timeMs([&] { engineView(*GenericBas::TipsDatabase, kDefaultView); });
     const double engineWordMs = timeMs([&] { engineView(*GenericBas::TipsDatabase, sql); });
     closeWindow(w);
-    std::printf("case=select_titolo ours_ms=%.1f engine_ms=%.1f ratio=%.2f titles=%d\n", selectMs, engineAllMs,
-                selectMs / engineAllMs, everything);
+    std::printf("case=select_titolo ours_ms=%.1f engine_ms=%.1f ratio=%.2f titles=%d\n", selectMs,
+                engineAllMs, selectMs / engineAllMs, everything);
     std::printf("case=word_search ours_ms=%.1f engine_ms=%.1f ratio=%.2f found=%d\n", searchMs, engineWordMs,
                 searchMs / engineWordMs, found);
 }
 
 double statusMb(const char* key) {
     QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
+    if (!f.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : f.readAll().split('\n'))
         if (line.startsWith(key))
             return line.mid(static_cast<int>(qstrlen(key))).trimmed().split(' ').value(0).toDouble() / 1024.0;

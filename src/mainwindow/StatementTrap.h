@@ -33,14 +33,12 @@ inline std::pair<long, QString> ErrorOf(const std::exception& e) {
 }
 
 inline qn::Recordset& View() {
-    if (!GenericBas::TipsRecordset)
-        throw qn::EngineError::fromNumber(qn::err::ObjectClosed);
+    if (!GenericBas::TipsRecordset) throw qn::EngineError::fromNumber(qn::err::ObjectClosed);
     return *GenericBas::TipsRecordset;
 }
 
 inline qn::Database& TipsDb() {
-    if (!GenericBas::TipsDatabase)
-        throw qn::EngineError::fromNumber(qn::err::ObjectClosed);
+    if (!GenericBas::TipsDatabase) throw qn::EngineError::fromNumber(qn::err::ObjectClosed);
     return *GenericBas::TipsDatabase;
 }
 

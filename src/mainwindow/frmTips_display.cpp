@@ -36,10 +36,8 @@ void showTitleInList(QComboBox* list, const QString& title, long position) {
     else
         index = list->findText(title, Qt::MatchExactly | Qt::MatchCaseSensitive);
     // No entry holds the title (a Null one): a pick-only list then shows no title either.
-    if (index >= 0 || !list->isEditable())
-        list->setCurrentIndex(index);
-    if (list->isEditable())
-        list->setEditText(title);
+    if (index >= 0 || !list->isEditable()) list->setCurrentIndex(index);
+    if (list->isEditable()) list->setEditText(title);
 }
 
 } // namespace
@@ -60,14 +58,12 @@ void frmTips::ShowCurrentRecord() {
     for (int i = 0; i < FieldCount; ++i) {
         Skip([&] {
             const QVariant value = View().Fields(QString::fromLatin1(BoxFields[i])).Value();
-            if (value.isValid())
-                SetFieldText(i, value.toString());
+            if (value.isValid()) SetFieldText(i, value.toString());
         });
     }
     Skip([&] {
         const QVariant mark = View().Fields(QStringLiteral("Bookmark")).Value();
-        if (mark.isValid() && mark.toLongLong() == 1)
-            imgBookmark->show();
+        if (mark.isValid() && mark.toLongLong() == 1) imgBookmark->show();
     });
     long position = -1;
     Skip([&] { position = View().AbsolutePosition(); });
@@ -76,31 +72,26 @@ void frmTips::ShowCurrentRecord() {
 }
 
 void frmTips::cmdSposta_Click(int index) {
-    if (qn::ui::ViewCount() < 1)
-        return;
+    if (qn::ui::ViewCount() < 1) return;
     bool atEnd = false; // already on the first/last record: beep and stay
     switch (index) {
     case 0:
         Skip([&] { atEnd = View().AbsolutePosition() == 0; });
-        if (!atEnd)
-            Skip([&] { View().MoveFirst(); });
+        if (!atEnd) Skip([&] { View().MoveFirst(); });
         break;
     case 1:
         Skip([&] {
-            if (!View().IsBOF())
-                View().MovePrevious();
+            if (!View().IsBOF()) View().MovePrevious();
         });
         break;
     case 2:
         Skip([&] {
-            if (!View().IsEOF())
-                View().MoveNext();
+            if (!View().IsEOF()) View().MoveNext();
         });
         break;
     case 3:
         Skip([&] { atEnd = View().AbsolutePosition() == View().RecordCount() - 1; });
-        if (!atEnd)
-            Skip([&] { View().MoveLast(); });
+        if (!atEnd) Skip([&] { View().MoveLast(); });
         break;
     default:
         return;
@@ -134,23 +125,20 @@ void frmTips::HighlightSearchText() {
         target = FieldBox(1);
     else if (type == QLatin1String("Titolo"))
         target = FieldBox(0);
-    if (target)
-        HighlightText(target, txtFindTxt->text().trimmed());
+    if (target) HighlightText(target, txtFindTxt->text().trimmed());
 }
 
 void frmTips::HighlightText(QWidget* box, const QString& text) {
     if (auto* line = qobject_cast<QLineEdit*>(box)) {
         const int p = line->text().indexOf(text, 0, Qt::CaseInsensitive);
-        if (p < 0)
-            return;
+        if (p < 0) return;
         line->setCursorPosition(line->text().size());
         line->setSelection(p, static_cast<int>(text.size()));
         line->setFocus();
     } else if (auto* edit = qobject_cast<QPlainTextEdit*>(box)) {
         // Positions of the plain text match the document's positions one to one.
         const int p = edit->toPlainText().indexOf(text, 0, Qt::CaseInsensitive);
-        if (p < 0)
-            return;
+        if (p < 0) return;
         // From the end back to the match: the box scrolls just far enough to show it.
         QTextCursor cursor = edit->textCursor();
         cursor.movePosition(QTextCursor::End);

@@ -22,8 +22,8 @@ const QString AllCategories = QStringLiteral("[Tutte le categorie]");
 
 // The filter of one field equal to a value, in title order.
 QString equalsFilter(const QString& field, const QString& value) {
-    return QStringLiteral("SELECT * FROM TipsTable WHERE [") + field + QStringLiteral("]='") + QuoteSql(value) +
-           QStringLiteral("'ORDER BY[Titolo]ASC");
+    return QStringLiteral("SELECT * FROM TipsTable WHERE [") + field + QStringLiteral("]='") +
+           QuoteSql(value) + QStringLiteral("'ORDER BY[Titolo]ASC");
 }
 
 QString titleCriterion(const QString& title) {
@@ -36,8 +36,7 @@ QStringList listValues(const QString& sql, const QString& field, bool skipEmpty)
     QStringList values;
     std::unique_ptr<qn::Recordset> rs;
     Skip([&] { rs = qn::ui::TipsDb().OpenRecordset(sql, qn::dbOpenDynaset); });
-    if (!rs)
-        return values;
+    if (!rs) return values;
     long count = 0;
     Skip([&] {
         rs->MoveLast();
@@ -98,8 +97,7 @@ void frmTips::InitSearchPanel() {
 
 void frmTips::SetSelectResearchText(const QString& text) {
     const int index = cboSelectResearch->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index < 0)
-        return;
+    if (index < 0) return;
     cboSelectResearch->setCurrentIndex(index);
     cboSelectResearch_Click();
 }
@@ -109,15 +107,17 @@ void frmTips::cboSelectResearch_Click() {
         txtFindTxt->clear();
         QCoreApplication::processEvents();
     });
-    if (qn::ui::ViewCount() == 0)
-        return;
+    if (qn::ui::ViewCount() == 0) return;
     const QString type = cboSelectResearch->currentText();
     if (type == SearchFields[0]) {
-        Skip([&] { showValueControl(*this, cboFindCategoria, QStringLiteral("Seleziona la categoria da ricercare")); });
-        if (!SuppressListEvents)
-            FillCategoryList(false);
+        Skip([&] {
+            showValueControl(*this, cboFindCategoria, QStringLiteral("Seleziona la categoria da ricercare"));
+        });
+        if (!SuppressListEvents) FillCategoryList(false);
     } else if (type == SearchFields[1]) {
-        Skip([&] { showValueControl(*this, cboGenericFind, QStringLiteral("Seleziona la chiave da ricercare")); });
+        Skip([&] {
+            showValueControl(*this, cboGenericFind, QStringLiteral("Seleziona la chiave da ricercare"));
+        });
         SuppressListEvents = true;
         FillGenericFindList(0);
         SuppressListEvents = false;
@@ -125,7 +125,9 @@ void frmTips::cboSelectResearch_Click() {
         Skip([&] { showValueControl(*this, txtFindTxt, QStringLiteral("Digita la parola da ricercare")); });
         LoadView(DefaultView);
     } else if (type == SearchFields[4]) {
-        Skip([&] { showValueControl(*this, cboGenericFind, QStringLiteral("Seleziona il bookmark da visualizzare")); });
+        Skip([&] {
+            showValueControl(*this, cboGenericFind, QStringLiteral("Seleziona il bookmark da visualizzare"));
+        });
         SuppressListEvents = true;
         FillGenericFindList(1);
         SuppressListEvents = false;
@@ -141,20 +143,19 @@ void frmTips::FillCategoryList(bool keep) {
         const QSignalBlocker block(cboFindCategoria);
         cboFindCategoria->clear();
     });
-    if (qn::ui::ViewCount() == 0)
-        return;
+    if (qn::ui::ViewCount() == 0) return;
     std::optional<qlonglong> key;
     if (keep) {
         Skip([&] {
             const QVariant value = View().Fields(QStringLiteral("KeyPrimary")).Value();
-            if (value.isValid())
-                key = value.toLongLong();
+            if (value.isValid()) key = value.toLongLong();
         });
     }
     Skip([&] {
-        setItems(cboFindCategoria, QStringList{AllCategories} +
-                                       listValues(QStringLiteral("SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria"),
-                                                  QStringLiteral("Categoria"), false));
+        setItems(cboFindCategoria,
+                 QStringList{AllCategories} +
+                     listValues(QStringLiteral("SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria"),
+                                QStringLiteral("Categoria"), false));
         cboFindCategoria->setCurrentIndex(0);
     });
     cboFindCategoria_Click();
@@ -168,7 +169,8 @@ void frmTips::FillCategoryList(bool keep) {
 void frmTips::cboFindCategoria_Click() {
     Skip([&] {
         const QString category = cboFindCategoria->currentText();
-        LoadView(category == AllCategories ? DefaultView : equalsFilter(QStringLiteral("Categoria"), category));
+        LoadView(category == AllCategories ? DefaultView
+                                           : equalsFilter(QStringLiteral("Categoria"), category));
     });
 }
 
@@ -177,13 +179,13 @@ void frmTips::FillGenericFindList(int kind) {
         const QSignalBlocker block(cboGenericFind);
         cboGenericFind->clear();
     });
-    if (qn::ui::ViewCount() < 1)
-        return;
+    if (qn::ui::ViewCount() < 1) return;
     LoadView(DefaultView);
     const bool keys = kind == 0;
     Skip([&] {
         setItems(cboGenericFind,
-                 keys ? listValues(QStringLiteral("SELECT ChiaveRicerca FROM TipsTable INDICE GROUP BY ChiaveRicerca"),
+                 keys ? listValues(QStringLiteral(
+                                       "SELECT ChiaveRicerca FROM TipsTable INDICE GROUP BY ChiaveRicerca"),
                                    QStringLiteral("ChiaveRicerca"), true)
                       : listValues(QStringLiteral("SELECT * FROM TipsTable WHERE [Bookmark] = 1"),
                                    QStringLiteral("Titolo"), true));
@@ -199,8 +201,7 @@ void frmTips::FillGenericFindList(int kind) {
 void frmTips::cboGenericFind_Click() {
     try {
         const QString value = cboGenericFind->currentText();
-        if (cboGenericFind->count() == 0 || value.isEmpty())
-            return;
+        if (cboGenericFind->count() == 0 || value.isEmpty()) return;
         const QString type = cboSelectResearch->currentText();
         if (type == QLatin1String("Bookmark")) {
             const QByteArray before = View().Bookmark();
@@ -221,8 +222,7 @@ void frmTips::cboGenericFind_Click() {
 }
 
 void frmTips::cmdSearch_Click() {
-    if (!txtFindTxt->isVisibleTo(txtFindTxt->parentWidget()))
-        return;
+    if (!txtFindTxt->isVisibleTo(txtFindTxt->parentWidget())) return;
     if (txtFindTxt->text().isEmpty()) {
         qn::ui::ShowMessage(this, QStringLiteral("Digitare la stringa da ricercare."), QMessageBox::Warning,
                             QMessageBox::Ok, QMessageBox::Ok);
@@ -233,15 +233,14 @@ void frmTips::cmdSearch_Click() {
     const QString word = QuoteSql(txtFindTxt->text().trimmed()) + QLatin1Char('*');
     const QString field = cboSelectResearch->currentText().trimmed();
     Skip([&] {
-        LoadView(QStringLiteral("SELECT * FROM TipsTable WHERE [") + field + QStringLiteral("] Like '*") + word +
-                 QStringLiteral("'ORDER BY[Titolo]ASC"));
+        LoadView(QStringLiteral("SELECT * FROM TipsTable WHERE [") + field + QStringLiteral("] Like '*") +
+                 word + QStringLiteral("'ORDER BY[Titolo]ASC"));
     });
     Skip([&] { HighlightSearchText(); });
 }
 
 void frmTips::cboTitoli_Click() {
-    if (SuppressListEvents)
-        return;
+    if (SuppressListEvents) return;
     try {
         // Among equal titles the first in view order is reached.
         View().FindFirst(titleCriterion(cboTitoli->currentText()));

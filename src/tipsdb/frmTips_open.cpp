@@ -28,27 +28,25 @@ constexpr long AttrDirectory = 16;
 
 bool frmTips::HasAttribute(const QString& path, long attribute) {
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists())
-        return false;
+    if (path.isEmpty() || !info.exists()) return false;
     long attributes = 0;
-    if (info.isDir())
-        attributes |= AttrDirectory;
+    if (info.isDir()) attributes |= AttrDirectory;
     // Read-only when the owner may not write it, or when this user may not: a file made
     // read-only stays read-only for us even when we run with the rights to write it anyway.
-    if (!(info.permissions() & QFileDevice::WriteOwner) || !info.isWritable())
-        attributes |= AttrReadOnly;
+    if (!(info.permissions() & QFileDevice::WriteOwner) || !info.isWritable()) attributes |= AttrReadOnly;
     return (attributes & attribute) == attribute;
 }
 
 void frmTips::ShowErrorNumber(long number, const QString& description) {
     const QString text = description.isEmpty() ? qn::errorDescription(number) : description;
-    qn::ui::ShowMessage(this, QStringLiteral("Errore numero: ") + QString::number(number) + QLatin1Char('\n') + text,
-                        QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok);
+    qn::ui::ShowMessage(
+        this, QStringLiteral("Errore numero: ") + QString::number(number) + QLatin1Char('\n') + text,
+        QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 void frmTips::EnableControls(bool state) {
-    for (QWidget* w : std::initializer_list<QWidget*>{cboSelectResearch, cboGenericFind, cboTitoli, cboFindCategoria,
-                                                      cmdUtility, cmdBookmark, optWork[1]})
+    for (QWidget* w : std::initializer_list<QWidget*>{cboSelectResearch, cboGenericFind, cboTitoli,
+                                                      cboFindCategoria, cmdUtility, cmdBookmark, optWork[1]})
         w->setEnabled(state);
     for (QPushButton* b : cmdSposta)
         b->setEnabled(state);
@@ -64,16 +62,17 @@ bool frmTips::VerificaTabella() {
 }
 
 bool frmTips::VerificaStrutturaTabella() {
-    static const std::pair<const char*, int> Weights[] = {{"Titolo", 1},          {"Note", 2},
-                                                          {"Categoria", 4},       {"ChiaveRicerca", 8},
-                                                          {"Bookmark", 16},       {"KeyPrimary", 32},
-                                                          {"Linguaggio", 64},     {"Procedura", 128}};
+    static const std::pair<const char*, int> Weights[] = {
+        {"Titolo", 1},    {"Note", 2},        {"Categoria", 4},   {"ChiaveRicerca", 8},
+        {"Bookmark", 16}, {"KeyPrimary", 32}, {"Linguaggio", 64}, {"Procedura", 128}};
     // Only the field names matter: a set that selects no row has them all, without reading
     // the whole table into a dynaset first (a large archive would pay for that at every opening).
     std::unique_ptr<qn::Recordset> rs;
-    Skip([&] { rs = qn::ui::TipsDb().OpenRecordset(QStringLiteral("SELECT * FROM TipsTable WHERE 0=1"), qn::dbOpenDynaset); });
-    if (!rs)
-        return false;
+    Skip([&] {
+        rs = qn::ui::TipsDb().OpenRecordset(QStringLiteral("SELECT * FROM TipsTable WHERE 0=1"),
+                                            qn::dbOpenDynaset);
+    });
+    if (!rs) return false;
     int sum = 0;
     int count = 0;
     Skip([&] { count = rs->Fields().Count(); });
@@ -215,16 +214,13 @@ void frmTips::Form_Load() {
 
 void frmTips::Form_Unload() {
     using namespace GenericBas;
-    if (RecordsetOpen)
-        Skip([&] { qn::ui::View().Close(); });
-    if (DatabaseOpen)
-        Skip([&] { qn::ui::TipsDb().Close(); });
+    if (RecordsetOpen) Skip([&] { qn::ui::View().Close(); });
+    if (DatabaseOpen) Skip([&] { qn::ui::TipsDb().Close(); });
     RecordsetOpen = false;
     DatabaseOpen = false;
     Skip([&] {
         const QString message = TempFolder() + QStringLiteral("email.eml");
-        if (FileExists(message))
-            QFile::remove(message);
+        if (FileExists(message)) QFile::remove(message);
     });
 }
 
@@ -245,10 +241,8 @@ void frmTips::cmdOpenNewDB_Click() {
         chosen = dialog.FileName();
     });
     if (!chosen.isEmpty()) {
-        if (RecordsetOpen)
-            Skip([&] { qn::ui::View().Close(); });
-        if (DatabaseOpen)
-            Skip([&] { qn::ui::TipsDb().Close(); });
+        if (RecordsetOpen) Skip([&] { qn::ui::View().Close(); });
+        if (DatabaseOpen) Skip([&] { qn::ui::TipsDb().Close(); });
         // A read-only archive is never closed explicitly, but it is opened exclusively: release
         // it before the new opening, or choosing the same file again would find it in use.
         TipsRecordset.reset();

@@ -25,17 +25,14 @@ QStringList collectTitles(qn::Recordset& rs) {
         rs.MoveFirst();
     });
     const int column = rs.FieldIndex(QStringLiteral("Titolo"));
-    if (column < 0)
-        return titles;
+    if (column < 0) return titles;
     titles.reserve(count);
     for (long i = 0; i < count; ++i) {
         Skip([&] {
             const QVariant title = rs.Fields(column).Value();
-            if (title.isValid())
-                titles.append(title.toString());
+            if (title.isValid()) titles.append(title.toString());
         });
-        if (!Skip([&] { rs.MoveNext(); }))
-            break;
+        if (!Skip([&] { rs.MoveNext(); })) break;
     }
     return titles;
 }
@@ -67,14 +64,12 @@ void frmTips::LoadView(const QString& sql) {
         cboTitoli->clear();
         cboTitoli->setEnabled(false);
     });
-    if (!SuppressListEvents)
-        Skip([&] { setTitles(cboTitoli, collectTitles(View())); });
+    if (!SuppressListEvents) Skip([&] { setTitles(cboTitoli, collectTitles(View())); });
     Skip([&] {
         View().MoveLast();
         View().MoveFirst();
     });
-    if (cboTitoli->count() >= 2)
-        cboTitoli->setEnabled(true);
+    if (cboTitoli->count() >= 2) cboTitoli->setEnabled(true);
     ShowCurrentRecord();
 }
 
@@ -85,15 +80,13 @@ void frmTips::FillTitleList() {
     });
     std::unique_ptr<qn::Recordset> rs;
     Skip([&] { rs = qn::ui::TipsDb().OpenRecordset(DefaultView); });
-    if (!rs)
-        return;
+    if (!rs) return;
     bool any = false;
     Skip([&] { any = rs->RecordCount() != 0; });
     if (any) {
         Skip([&] { setTitles(cboTitoli, collectTitles(*rs)); });
         // Only enables: the caller's mode switch disables the list.
-        if (cboTitoli->count() > 1)
-            cboTitoli->setEnabled(true);
+        if (cboTitoli->count() > 1) cboTitoli->setEnabled(true);
     }
     Skip([&] { rs->Close(); });
 }

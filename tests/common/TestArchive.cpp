@@ -19,7 +19,7 @@
 namespace TestArchive {
 
 QStringList TipsFieldNames() {
-    return {QStringLiteral("KeyPrimary"), QStringLiteral("Titolo"),    QStringLiteral("Procedura"),
+    return {QStringLiteral("KeyPrimary"), QStringLiteral("Titolo"),        QStringLiteral("Procedura"),
             QStringLiteral("Categoria"),  QStringLiteral("ChiaveRicerca"), QStringLiteral("Note"),
             QStringLiteral("Bookmark"),   QStringLiteral("Linguaggio")};
 }
@@ -72,7 +72,8 @@ bool CreateTable(const QString& path, const QString& table, const QStringList& f
 }
 
 bool MakeReadOnly(const QString& path) {
-    return QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    return QFile::setPermissions(path,
+                                 QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
 }
 
 bool IsFree(const QString& path) {
@@ -96,8 +97,7 @@ FileDialogAnswer::FileDialogAnswer(const QString& path, QObject* parent) : QObje
 
 void FileDialogAnswer::poll() {
     auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    if (m_answered || !dialog || !dialog->isVisible())
-        return;
+    if (m_answered || !dialog || !dialog->isVisible()) return;
     m_answered = true;
     m_title = dialog->windowTitle();
     m_filters = dialog->nameFilters();
@@ -111,13 +111,14 @@ void FileDialogAnswer::poll() {
 
 ArchiveWindow::ArchiveWindow() : path(dir.filePath(QStringLiteral("Quillnote.mdb"))) {}
 
-ArchiveWindow::~ArchiveWindow() { close(); }
+ArchiveWindow::~ArchiveWindow() {
+    close();
+}
 
 void ArchiveWindow::load(const QString& archive, const QList<QMessageBox::StandardButton>& answers) {
     GenericBas::DatabasePath = archive.isEmpty() ? path : archive;
     window = std::make_unique<frmTips>();
-    if (!answers.isEmpty())
-        boxes.arm(answers);
+    if (!answers.isEmpty()) boxes.arm(answers);
     window->Form_Load();
     QCoreApplication::processEvents();
 }
@@ -131,20 +132,24 @@ void ArchiveWindow::close() {
     GenericBas::TipsDatabase.reset();
 }
 
-QPushButton* ArchiveWindow::button(const QString& name) const { return child<QPushButton>(name); }
+QPushButton* ArchiveWindow::button(const QString& name) const {
+    return child<QPushButton>(name);
+}
 
-QComboBox* ArchiveWindow::combo(const QString& name) const { return child<QComboBox>(name); }
+QComboBox* ArchiveWindow::combo(const QString& name) const {
+    return child<QComboBox>(name);
+}
 
 QString ArchiveWindow::boxText(int index) const {
     QWidget* w = child<QWidget>(QStringLiteral("txtdb(%1)").arg(index));
-    if (auto* e = qobject_cast<QLineEdit*>(w))
-        return e->text();
-    if (auto* p = qobject_cast<QPlainTextEdit*>(w))
-        return p->toPlainText();
+    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
+    if (auto* p = qobject_cast<QPlainTextEdit*>(w)) return p->toPlainText();
     return QStringLiteral("<no box>");
 }
 
-QString ArchiveWindow::counter() const { return child<QLabel>(QStringLiteral("lblNumRecord"))->text(); }
+QString ArchiveWindow::counter() const {
+    return child<QLabel>(QStringLiteral("lblNumRecord"))->text();
+}
 
 QStringList ArchiveWindow::items(const QString& comboName) const {
     QStringList out;
@@ -169,7 +174,8 @@ void ArchiveWindow::click(const QString& buttonName) const {
     QTest::mouseClick(button(buttonName), Qt::LeftButton);
 }
 
-bool ArchiveWindow::clickAnswering(const QString& buttonName, const QList<QMessageBox::StandardButton>& answers) {
+bool ArchiveWindow::clickAnswering(const QString& buttonName,
+                                   const QList<QMessageBox::StandardButton>& answers) {
     const int before = boxes.count();
     boxes.arm(answers);
     click(buttonName);

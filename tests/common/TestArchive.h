@@ -31,8 +31,14 @@ struct Tip {
                  QVariant procedure = QStringLiteral("corpo"))
         : titolo(std::move(title)), categoria(std::move(category)), chiave(std::move(key)),
           procedura(std::move(procedure)) {}
-    Tip& withNote(QVariant n) { note = std::move(n); return *this; }
-    Tip& marked(int value = 1) { bookmark = value; return *this; }
+    Tip& withNote(QVariant n) {
+        note = std::move(n);
+        return *this;
+    }
+    Tip& marked(int value = 1) {
+        bookmark = value;
+        return *this;
+    }
 
     QVariant titolo;
     QVariant categoria;

@@ -25,7 +25,9 @@ private slots:
 
 namespace {
 
-QLineEdit* line(const ArchiveWindow& w, int i) { return w.child<QLineEdit>(QStringLiteral("txtdb(%1)").arg(i)); }
+QLineEdit* line(const ArchiveWindow& w, int i) {
+    return w.child<QLineEdit>(QStringLiteral("txtdb(%1)").arg(i));
+}
 
 // Moves with cmdSposta(index) and returns "title counter".
 QString move(const ArchiveWindow& w, int index) {
@@ -37,8 +39,8 @@ QString move(const ArchiveWindow& w, int index) {
 
 void TestDisplay::navigationStopsAtBothEnds() {
     ArchiveWindow w;
-    QVERIFY(TestArchive::CreateTips(w.path, {Tip(QStringLiteral("Tre")), Tip(QStringLiteral("Uno")),
-                                             Tip(QStringLiteral("Due"))}));
+    QVERIFY(TestArchive::CreateTips(
+        w.path, {Tip(QStringLiteral("Tre")), Tip(QStringLiteral("Uno")), Tip(QStringLiteral("Due"))}));
     w.load();
     QCOMPARE(w.boxText(0) + QLatin1Char(' ') + w.counter(), QStringLiteral("Due 1  di  3"));
     QCOMPARE(move(w, 1), QStringLiteral("Due 1  di  3"));
@@ -80,11 +82,12 @@ void TestDisplay::emptyViewShowsTheZeroCounter() {
 void TestDisplay::nullFieldsLeaveTheirBoxesEmpty() {
     ArchiveWindow w;
     QVERIFY(TestArchive::CreateTips(
-        w.path, {Tip(QStringLiteral("A senza"), QStringLiteral("Cat"), QVariant(), QStringLiteral("proc")),
-                 Tip(QStringLiteral("B piena"), QStringLiteral("Cat"), QStringLiteral("chiave"), QStringLiteral("p2"))
-                     .withNote(QStringLiteral("nota"))
-                     .marked(),
-                 Tip(QStringLiteral("C zero"), QVariant(), QStringLiteral("k"), QVariant()).marked(0)}));
+        w.path,
+        {Tip(QStringLiteral("A senza"), QStringLiteral("Cat"), QVariant(), QStringLiteral("proc")),
+         Tip(QStringLiteral("B piena"), QStringLiteral("Cat"), QStringLiteral("chiave"), QStringLiteral("p2"))
+             .withNote(QStringLiteral("nota"))
+             .marked(),
+         Tip(QStringLiteral("C zero"), QVariant(), QStringLiteral("k"), QVariant()).marked(0)}));
     w.load();
     const auto* mark = w.child<QLabel>(QStringLiteral("imgBookmark"));
     QCOMPARE(w.boxText(0), QStringLiteral("A senza"));
@@ -110,8 +113,8 @@ void TestDisplay::nullFieldsLeaveTheirBoxesEmpty() {
 
 void TestDisplay::foundWordIsSelectedInTheTitle() {
     ArchiveWindow w;
-    QVERIFY(TestArchive::CreateTips(w.path, {Tip(QStringLiteral("Aprire un file")),
-                                             Tip(QStringLiteral("Chiudere il File di log"))}));
+    QVERIFY(TestArchive::CreateTips(
+        w.path, {Tip(QStringLiteral("Aprire un file")), Tip(QStringLiteral("Chiudere il File di log"))}));
     w.load();
     w.window->SuppressArrowAnimation = true;
     w.pick(QStringLiteral("cboSelectResearch"), QStringLiteral("Titolo"));
@@ -129,8 +132,9 @@ void TestDisplay::foundWordIsSelectedInTheProcedure() {
     for (int i = 0; i < 80; ++i)
         body += QStringLiteral("riga %1 di riempimento\r\n").arg(i);
     body += QStringLiteral("qui si usa QString::Split davvero");
-    QVERIFY(TestArchive::CreateTips(w.path, {Tip(QStringLiteral("A"), QStringLiteral("C"), QVariant(), QStringLiteral("niente")),
-                                             Tip(QStringLiteral("B"), QStringLiteral("C"), QVariant(), body)}));
+    QVERIFY(TestArchive::CreateTips(
+        w.path, {Tip(QStringLiteral("A"), QStringLiteral("C"), QVariant(), QStringLiteral("niente")),
+                 Tip(QStringLiteral("B"), QStringLiteral("C"), QVariant(), body)}));
     w.load();
     w.window->SuppressArrowAnimation = true;
     w.pick(QStringLiteral("cboSelectResearch"), QStringLiteral("Procedura"));
@@ -146,7 +150,8 @@ void TestDisplay::foundWordIsSelectedInTheProcedure() {
 
 void TestDisplay::otherSearchTypesHighlightNothing() {
     ArchiveWindow w;
-    QVERIFY(TestArchive::CreateTips(w.path, {Tip(QStringLiteral("Alfa Varie")), Tip(QStringLiteral("Beta Varie"))}));
+    QVERIFY(TestArchive::CreateTips(w.path,
+                                    {Tip(QStringLiteral("Alfa Varie")), Tip(QStringLiteral("Beta Varie"))}));
     w.load();
     auto* find = w.child<QLineEdit>(QStringLiteral("txtFindTxt"));
     find->setText(QStringLiteral("Varie"));

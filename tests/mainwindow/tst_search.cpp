@@ -19,16 +19,19 @@ namespace {
 QList<Tip> sampleTips() {
     return {
         Tip(QStringLiteral("Leggere un file"), QStringLiteral("File"), QStringLiteral("io"),
-            QStringLiteral("Apri lo stream e leggi")).marked(),
+            QStringLiteral("Apri lo stream e leggi"))
+            .marked(),
         Tip(QStringLiteral("Scrivere un file"), QStringLiteral("File"), QStringLiteral("io"),
             QStringLiteral("Apri in scrittura; usa 100% del buffer")),
         Tip(QStringLiteral("Ordinare"), QStringLiteral("L'arte"), QStringLiteral("sort"),
-            QStringLiteral("qsort o std::sort")).marked(),
+            QStringLiteral("qsort o std::sort"))
+            .marked(),
         Tip(QStringLiteral("Ordinare"), QStringLiteral("Varie"), QString(), QStringLiteral("la seconda")),
         Tip(QStringLiteral("Dell'ordine"), QStringLiteral("L'arte"), QVariant(), QStringLiteral("apostrofo")),
         Tip(QStringLiteral("Vuota"), QString(), QStringLiteral("nulla"), QVariant()),
         Tip(QStringLiteral("Senza categoria"), QVariant(), QStringLiteral("nulla"), QStringLiteral("x")),
-        Tip(QStringLiteral("Zucchero"), QStringLiteral("Varie"), QStringLiteral("dolce"), QStringLiteral("y")).marked(),
+        Tip(QStringLiteral("Zucchero"), QStringLiteral("Varie"), QStringLiteral("dolce"), QStringLiteral("y"))
+            .marked(),
     };
 }
 
@@ -41,8 +44,7 @@ QString panel(const ArchiveWindow& w) {
     QStringList visible;
     for (const QString& name : {QStringLiteral("cboFindCategoria"), QStringLiteral("cboGenericFind"),
                                 QStringLiteral("txtFindTxt"), QStringLiteral("cmdSearch")})
-        if (shown(w, name))
-            visible << name;
+        if (shown(w, name)) visible << name;
     return visible.join(QLatin1Char(',')) + QLatin1Char('|') +
            w.child<QLabel>(QStringLiteral("lblSearchDescription"))->text();
 }
@@ -83,12 +85,15 @@ void TestSearch::init() {
     w->window->SuppressArrowAnimation = true;
 }
 
-void TestSearch::cleanup() { w.reset(); }
+void TestSearch::cleanup() {
+    w.reset();
+}
 
 void TestSearch::panelAtLoad() {
-    QCOMPARE(w->items(QStringLiteral("cboSelectResearch")),
-             (QStringList{QStringLiteral("Categoria"), QStringLiteral("ChiaveRicerca"), QStringLiteral("Procedura"),
-                          QStringLiteral("Titolo"), QStringLiteral("Bookmark")}));
+    QCOMPARE(
+        w->items(QStringLiteral("cboSelectResearch")),
+        (QStringList{QStringLiteral("Categoria"), QStringLiteral("ChiaveRicerca"),
+                     QStringLiteral("Procedura"), QStringLiteral("Titolo"), QStringLiteral("Bookmark")}));
     QCOMPARE(w->combo(QStringLiteral("cboSelectResearch"))->currentText(), QStringLiteral("Categoria"));
     QCOMPARE(panel(*w), QStringLiteral("cboFindCategoria|Seleziona la categoria da ricercare"));
     // Sorted groups; the Null group is left out, the empty category is an entry of its own.
@@ -104,11 +109,16 @@ void TestSearch::searchTypesSetThePanel_data() {
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<bool>("titlesListed");
-    QTest::newRow("Categoria") << "Categoria" << "cboFindCategoria|Seleziona la categoria da ricercare" << true;
-    QTest::newRow("ChiaveRicerca") << "ChiaveRicerca" << "cboGenericFind|Seleziona la chiave da ricercare" << false;
-    QTest::newRow("Procedura") << "Procedura" << "txtFindTxt,cmdSearch|Digita la parola da ricercare" << true;
-    QTest::newRow("Titolo") << "Titolo" << "txtFindTxt,cmdSearch|Digita la parola da ricercare" << true;
-    QTest::newRow("Bookmark") << "Bookmark" << "cboGenericFind|Seleziona il bookmark da visualizzare" << false;
+    QTest::newRow("Categoria") << "Categoria"
+                               << "cboFindCategoria|Seleziona la categoria da ricercare" << true;
+    QTest::newRow("ChiaveRicerca") << "ChiaveRicerca"
+                                   << "cboGenericFind|Seleziona la chiave da ricercare" << false;
+    QTest::newRow("Procedura") << "Procedura"
+                               << "txtFindTxt,cmdSearch|Digita la parola da ricercare" << true;
+    QTest::newRow("Titolo") << "Titolo"
+                            << "txtFindTxt,cmdSearch|Digita la parola da ricercare" << true;
+    QTest::newRow("Bookmark") << "Bookmark"
+                              << "cboGenericFind|Seleziona il bookmark da visualizzare" << false;
 }
 
 void TestSearch::searchTypesSetThePanel() {
@@ -147,7 +157,8 @@ void TestSearch::keyListAndKeyFilter() {
     w->pick(QStringLiteral("cboSelectResearch"), QStringLiteral("ChiaveRicerca"));
     // Distinct keys, without Null and empty ones; nothing picked yet.
     QCOMPARE(w->items(QStringLiteral("cboGenericFind")),
-             (QStringList{QStringLiteral("dolce"), QStringLiteral("io"), QStringLiteral("nulla"), QStringLiteral("sort")}));
+             (QStringList{QStringLiteral("dolce"), QStringLiteral("io"), QStringLiteral("nulla"),
+                          QStringLiteral("sort")}));
     QCOMPARE(w->combo(QStringLiteral("cboGenericFind"))->currentIndex(), -1);
     w->pick(QStringLiteral("cboGenericFind"), QStringLiteral("io"));
     QCOMPARE(w->items(QStringLiteral("cboTitoli")),
@@ -168,7 +179,8 @@ void TestSearch::bookmarkJumpReachesTheFirstOfEqualTitles() {
     const long first = GenericBas::TipsRecordset->AbsolutePosition();
     QCOMPARE(w->counter(), QStringLiteral("%1  di  8").arg(first + 1));
     GenericBas::TipsRecordset->MovePrevious();
-    QVERIFY(GenericBas::TipsRecordset->Fields(QStringLiteral("Titolo")).Value().toString() != QStringLiteral("Ordinare"));
+    QVERIFY(GenericBas::TipsRecordset->Fields(QStringLiteral("Titolo")).Value().toString() !=
+            QStringLiteral("Ordinare"));
     // The jump keeps the title list empty.
     QVERIFY(w->items(QStringLiteral("cboTitoli")).isEmpty());
 }
@@ -178,8 +190,10 @@ void TestSearch::bookmarkGoneRestoresThePosition() {
     w->click(QStringLiteral("cmdSposta(3)"));
     QCOMPARE(w->counter(), QStringLiteral("8  di  8"));
     // The tip is retitled after the list was filled.
-    GenericBas::TipsDatabase->Execute(QStringLiteral("UPDATE TipsTable SET [Titolo]='Miele' WHERE [Titolo]='Zucchero'"));
-    QVERIFY(w->pickAnswering(QStringLiteral("cboGenericFind"), QStringLiteral("Zucchero"), {QMessageBox::Ok}));
+    GenericBas::TipsDatabase->Execute(
+        QStringLiteral("UPDATE TipsTable SET [Titolo]='Miele' WHERE [Titolo]='Zucchero'"));
+    QVERIFY(
+        w->pickAnswering(QStringLiteral("cboGenericFind"), QStringLiteral("Zucchero"), {QMessageBox::Ok}));
     QCOMPARE(w->boxes.last().text, QStringLiteral("Segnalibro non trovato."));
     QCOMPARE(w->boxes.last().icon, QMessageBox::Information);
     QCOMPARE(GenericBas::TipsRecordset->AbsolutePosition(), 7L);
@@ -188,7 +202,8 @@ void TestSearch::bookmarkGoneRestoresThePosition() {
 
 void TestSearch::emptyKeyListIsReported() {
     GenericBas::TipsDatabase->Execute(QStringLiteral("UPDATE TipsTable SET [Bookmark]=0"));
-    QVERIFY(w->pickAnswering(QStringLiteral("cboSelectResearch"), QStringLiteral("Bookmark"), {QMessageBox::Ok}));
+    QVERIFY(
+        w->pickAnswering(QStringLiteral("cboSelectResearch"), QStringLiteral("Bookmark"), {QMessageBox::Ok}));
     QCOMPARE(w->boxes.last().title, QStringLiteral("Quillnote"));
     QCOMPARE(w->boxes.last().text, QStringLiteral("Nessun record trovato"));
     QCOMPARE(w->boxes.last().icon, QMessageBox::Information);
@@ -201,13 +216,20 @@ void TestSearch::wordSearch_data() {
     QTest::addColumn<QString>("word");
     QTest::addColumn<QStringList>("titles");
     QTest::addColumn<QString>("selected"); // in the title or procedure box
-    QTest::newRow("title, any case, blanks around") << "Titolo" << "  FILE " << QStringList{"Leggere un file", "Scrivere un file"} << "file";
-    QTest::newRow("title with a quote") << "Titolo" << "dell'" << QStringList{"Dell'ordine"} << "Dell'";
-    QTest::newRow("procedure") << "Procedura" << "apri" << QStringList{"Leggere un file", "Scrivere un file"} << "Apri";
-    QTest::newRow("star is a wildcard") << "Procedura" << "apri*buffer" << QStringList{"Scrivere un file"} << "";
+    QTest::newRow("title, any case, blanks around")
+        << "Titolo"
+        << "  FILE " << QStringList{"Leggere un file", "Scrivere un file"} << "file";
+    QTest::newRow("title with a quote") << "Titolo"
+                                        << "dell'" << QStringList{"Dell'ordine"} << "Dell'";
+    QTest::newRow("procedure") << "Procedura"
+                               << "apri" << QStringList{"Leggere un file", "Scrivere un file"} << "Apri";
+    QTest::newRow("star is a wildcard") << "Procedura"
+                                        << "apri*buffer" << QStringList{"Scrivere un file"} << "";
     QTest::newRow("blanks only: every procedure with a value")
-        << "Procedura" << "   " << QStringList{"Dell'ordine", "Leggere un file", "Ordinare", "Ordinare",
-                                              "Scrivere un file", "Senza categoria", "Zucchero"} << "";
+        << "Procedura"
+        << "   " << QStringList{"Dell'ordine",      "Leggere un file", "Ordinare", "Ordinare",
+                                "Scrivere un file", "Senza categoria", "Zucchero"}
+        << "";
 }
 
 void TestSearch::wordSearch() {

@@ -25,10 +25,11 @@ QList<Tip> threeTips() {
 
 // The controls EnableControls switches, by objectName.
 QStringList browsingControls() {
-    return {QStringLiteral("cboSelectResearch"), QStringLiteral("cboGenericFind"), QStringLiteral("cboTitoli"),
-            QStringLiteral("cboFindCategoria"),  QStringLiteral("cmdUtility"),     QStringLiteral("cmdBookmark"),
-            QStringLiteral("optWork(1)"),        QStringLiteral("cmdSposta(0)"),   QStringLiteral("cmdSposta(1)"),
-            QStringLiteral("cmdSposta(2)"),      QStringLiteral("cmdSposta(3)")};
+    return {
+        QStringLiteral("cboSelectResearch"), QStringLiteral("cboGenericFind"), QStringLiteral("cboTitoli"),
+        QStringLiteral("cboFindCategoria"),  QStringLiteral("cmdUtility"),     QStringLiteral("cmdBookmark"),
+        QStringLiteral("optWork(1)"),        QStringLiteral("cmdSposta(0)"),   QStringLiteral("cmdSposta(1)"),
+        QStringLiteral("cmdSposta(2)"),      QStringLiteral("cmdSposta(3)")};
 }
 
 } // namespace
@@ -102,7 +103,8 @@ void TestOpen::readOnlyArchiveWithTips() {
 
     QCOMPARE(w.window->windowTitle(), QStringLiteral("Quillnote - DB corrente: Quillnote.mdb"));
     QCOMPARE(w.counter(), QStringLiteral("1  di  3"));
-    for (const QString& name : {QStringLiteral("cmdUtility"), QStringLiteral("cmdBookmark"), QStringLiteral("optWork(1)")})
+    for (const QString& name :
+         {QStringLiteral("cmdUtility"), QStringLiteral("cmdBookmark"), QStringLiteral("optWork(1)")})
         QVERIFY2(!w.child<QWidget>(name)->isEnabled(), qPrintable(name));
     QVERIFY(w.button(QStringLiteral("cmdSposta(2)"))->isEnabled());
     QVERIFY(w.combo(QStringLiteral("cboSelectResearch"))->isEnabled());

@@ -36,7 +36,8 @@ void TestViews::titlesFollowTheViewOrder() {
     w.load();
     const QStringList titles = w.items(QStringLiteral("cboTitoli"));
     QCOMPARE(titles.size(), 5);
-    QCOMPARE(titles.mid(0, 3), (QStringList{QStringLiteral("Alfa"), QStringLiteral("beta"), QStringLiteral("ciao")}));
+    QCOMPARE(titles.mid(0, 3),
+             (QStringList{QStringLiteral("Alfa"), QStringLiteral("beta"), QStringLiteral("ciao")}));
     // Both spellings of "epoca" sort together, after "ciao".
     QVERIFY(titles.mid(3).contains(QStringLiteral("Època")));
     QVERIFY(titles.mid(3).contains(QStringLiteral("epoca")));
@@ -56,7 +57,8 @@ void TestViews::oneRecordLeavesTheListDisabled() {
     QCOMPARE(w.boxText(0), QStringLiteral("Uno"));
 
     w.window->LoadView(categoryView(QStringLiteral("B")));
-    QCOMPARE(w.items(QStringLiteral("cboTitoli")), (QStringList{QStringLiteral("Due"), QStringLiteral("Tre")}));
+    QCOMPARE(w.items(QStringLiteral("cboTitoli")),
+             (QStringList{QStringLiteral("Due"), QStringLiteral("Tre")}));
     QVERIFY(w.combo(QStringLiteral("cboTitoli"))->isEnabled());
     QCOMPARE(w.counter(), QStringLiteral("1  di  2"));
 }
@@ -75,7 +77,8 @@ void TestViews::emptyResultFallsBackToTheWholeTable() {
     QCOMPARE(w.boxes.last().text, QStringLiteral("Nessun record trovato."));
     QCOMPARE(w.boxes.last().icon, QMessageBox::Information);
     // The list and the boxes still show the filtered view...
-    QCOMPARE(w.items(QStringLiteral("cboTitoli")), (QStringList{QStringLiteral("Due"), QStringLiteral("Tre")}));
+    QCOMPARE(w.items(QStringLiteral("cboTitoli")),
+             (QStringList{QStringLiteral("Due"), QStringLiteral("Tre")}));
     QCOMPARE(w.counter(), QStringLiteral("1  di  2"));
     // ...but navigation works on the whole table in title order.
     QCOMPARE(GenericBas::TipsRecordset->RecordCount(), 3L);
@@ -114,10 +117,12 @@ void TestViews::suppressedListStaysEmpty() {
 
 void TestViews::nullTitlesAreLeftOut() {
     ArchiveWindow w;
-    QVERIFY(TestArchive::CreateTips(w.path, {Tip(QStringLiteral("Uno")), Tip(QVariant()), Tip(QStringLiteral("Due"))}));
+    QVERIFY(TestArchive::CreateTips(
+        w.path, {Tip(QStringLiteral("Uno")), Tip(QVariant()), Tip(QStringLiteral("Due"))}));
     w.load();
     QCOMPARE(w.counter(), QStringLiteral("1  di  3"));
-    QCOMPARE(w.items(QStringLiteral("cboTitoli")), (QStringList{QStringLiteral("Due"), QStringLiteral("Uno")}));
+    QCOMPARE(w.items(QStringLiteral("cboTitoli")),
+             (QStringList{QStringLiteral("Due"), QStringLiteral("Uno")}));
     // The untitled tip sorts first: an empty title box and no title picked in the list.
     QCOMPARE(w.boxText(0), QString());
     QCOMPARE(w.boxText(2), QStringLiteral("Varie"));
