@@ -84,6 +84,18 @@ private slots:
         QVERIFY(!QFileInfo::exists(path(QStringLiteral("n2.mdb"))));
     }
 
+    void compactionOfAReadOnlyFile() {
+        const QString src = filled(path(QStringLiteral("rosrc.mdb")), 20);
+        QFile::setPermissions(src, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        const QByteArray before = EngineFixture::fileBytes(src);
+        DBEngine::CompactDatabase(src, path(QStringLiteral("rodst.mdb")));
+        QCOMPARE(EngineFixture::fileBytes(src), before);
+        QCOMPARE(DBEngine::OpenDatabase(path(QStringLiteral("rodst.mdb")))
+                     ->OpenRecordset(QStringLiteral("TipsTable"))
+                     ->RecordCount(),
+                 20L);
+    }
+
     void repairOfASoundFileChangesNothing() {
         const QString p = filled(path(QStringLiteral("sound.mdb")), 20);
         const QByteArray before = EngineFixture::fileBytes(p);
