@@ -5,7 +5,7 @@
 namespace CreateDB {
 namespace {
 
-struct FieldSpec {
+struct FieldDef {
     const char* name;
     int type;
     int size;
@@ -13,7 +13,7 @@ struct FieldSpec {
 };
 
 // Fields in creation order; text and memo fields accept the empty string.
-constexpr FieldSpec TipsFields[] = {
+constexpr FieldDef TipsFields[] = {
     {"KeyPrimary", qn::dbLong, 4, qn::dbFixedField | qn::dbAutoIncrField},
     {"Titolo", qn::dbText, 60, qn::dbVariableField},
     {"Procedura", qn::dbMemo, 0, qn::dbVariableField},
@@ -24,7 +24,7 @@ constexpr FieldSpec TipsFields[] = {
     {"Linguaggio", qn::dbText, 10, qn::dbVariableField},
 };
 
-struct IndexSpec {
+struct IndexDef {
     const char* name;
     const char* field;
     bool primary;
@@ -32,32 +32,32 @@ struct IndexSpec {
     bool unique;
 };
 
-constexpr IndexSpec TipsIndexes[] = {
+constexpr IndexDef TipsIndexes[] = {
     {"Categoria", "Categoria", false, false, false},
     {"ChiaveRicerca", "ChiaveRicerca", false, false, false},
     {"PrimaryKey", "KeyPrimary", true, true, true},
 };
 
-qn::TableDef tipsTableDef(const qn::Database& db) {
-    qn::TableDef table = db.CreateTableDef(QStringLiteral("TipsTable"));
-    for (const FieldSpec& spec : TipsFields) {
-        qn::Field field = table.CreateField(QString::fromLatin1(spec.name), spec.type, spec.size);
-        field.Attributes = spec.attributes;
-        if (spec.type == qn::dbText || spec.type == qn::dbMemo) field.AllowZeroLength = true;
+} // namespace
+
+qn::TableDef TipsTableDef() {
+    qn::TableDef table(QStringLiteral("TipsTable"));
+    for (const FieldDef& def : TipsFields) {
+        qn::Field field = table.CreateField(QString::fromLatin1(def.name), def.type, def.size);
+        field.Attributes = def.attributes;
+        if (def.type == qn::dbText || def.type == qn::dbMemo) field.AllowZeroLength = true;
         table.Fields.Append(field);
     }
-    for (const IndexSpec& spec : TipsIndexes) {
-        qn::Index index = table.CreateIndex(QString::fromLatin1(spec.name));
-        index.Fields.Append(index.CreateField(QString::fromLatin1(spec.field)));
-        index.Primary = spec.primary;
-        index.Required = spec.required;
-        index.Unique = spec.unique;
+    for (const IndexDef& def : TipsIndexes) {
+        qn::Index index = table.CreateIndex(QString::fromLatin1(def.name));
+        index.Fields.Append(index.CreateField(QString::fromLatin1(def.field)));
+        index.Primary = def.primary;
+        index.Required = def.required;
+        index.Unique = def.unique;
         table.Indexes.Append(index);
     }
     return table;
 }
-
-} // namespace
 
 bool CreateTipsDatabase(const QString& path) {
     try {
@@ -72,7 +72,7 @@ bool CreateTipsDatabase(const QString& path) {
 bool CreateTipsTable(const QString& path) {
     try {
         auto db = qn::DBEngine::OpenDatabase(path);
-        db->TableDefs().Append(tipsTableDef(*db));
+        db->TableDefs().Append(TipsTableDef());
         db->Close();
         return true;
     } catch (const qn::EngineError&) {

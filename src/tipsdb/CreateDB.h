@@ -1,6 +1,8 @@
 #pragma once
 // Creation of a new tips archive: an empty file holding TipsTable with its fields and indexes.
 
+#include "engine/TableDef.h"
+
 #include <QString>
 
 namespace CreateDB {
@@ -11,6 +13,9 @@ namespace CreateDB {
 bool CreateTipsDatabase(const QString& path);
 // Opens the new file and adds TipsTable; called by CreateTipsDatabase.
 bool CreateTipsTable(const QString& path);
+
+// TipsTable as every new archive holds it: eight fields and three indexes.
+qn::TableDef TipsTableDef();
 
 // The locale and code-page string new archives are created with.
 inline constexpr const char* TipsLocale = ";LANGID=0x0409;CP=1252;COUNTRY=0";

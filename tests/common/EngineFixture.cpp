@@ -1,5 +1,7 @@
 #include "EngineFixture.h"
 
+#include "tipsdb/CreateDB.h"
+
 #include <QFile>
 #include <sqlite3.h>
 
@@ -7,38 +9,11 @@ namespace EngineFixture {
 
 using namespace qn;
 
-void appendTipsTable(Database& db) {
-    TableDef t = db.CreateTableDef(QStringLiteral("TipsTable"));
-    struct Spec {
-        const char* name;
-        int type, size;
-        long attributes;
-    };
-    const Spec specs[] = {{"KeyPrimary", dbLong, 4, 17},    {"Titolo", dbText, 60, 2},
-                          {"Procedura", dbMemo, 0, 2},      {"Categoria", dbText, 30, 2},
-                          {"ChiaveRicerca", dbText, 20, 2}, {"Note", dbText, 50, 2},
-                          {"Bookmark", dbByte, 1, 1},       {"Linguaggio", dbText, 10, 2}};
-    for (const Spec& s : specs) {
-        Field f = t.CreateField(QString::fromLatin1(s.name), s.type, s.size);
-        f.Attributes = s.attributes;
-        f.AllowZeroLength = s.type == dbText || s.type == dbMemo;
-        t.Fields.Append(f);
-    }
-    const char* const indexes[][2] = {
-        {"Categoria", "Categoria"}, {"ChiaveRicerca", "ChiaveRicerca"}, {"PrimaryKey", "KeyPrimary"}};
-    for (const auto& spec : indexes) {
-        Index ix = t.CreateIndex(QString::fromLatin1(spec[0]));
-        ix.Fields.Append(ix.CreateField(QString::fromLatin1(spec[1])));
-        const bool primary = QLatin1String(spec[0]) == QLatin1String("PrimaryKey");
-        ix.Primary = ix.Required = ix.Unique = primary;
-        t.Indexes.Append(ix);
-    }
-    db.TableDefs().Append(t);
-}
+void appendTipsTable(Database& db) { db.TableDefs().Append(CreateDB::TipsTableDef()); }
 
 std::unique_ptr<Database> createTipsDatabase(const QString& path) {
     auto db =
-        DBEngine::Workspaces(0).CreateDatabase(path, QStringLiteral(";LANGID=0x0409;CP=1252;COUNTRY=0"));
+        DBEngine::Workspaces(0).CreateDatabase(path, QString::fromLatin1(CreateDB::TipsLocale));
     appendTipsTable(*db);
     return db;
 }

@@ -1,6 +1,5 @@
 #pragma once
-// Engine-level helpers for tests: a tips table built through TableDefs exactly as the program
-// defines it, raw SQLite access for checking files behind the engine's back, and file damage.
+// Engine-level helpers for tests: the program's tips table, raw SQLite access for checking files behind the engine's back, and file damage.
 
 #include "engine/Database.h"
 
