@@ -12,15 +12,13 @@
 #include <cstdio>
 #include <random>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <unordered_set>
 
 namespace {
 
 const char* const kDefaultView = "SELECT * FROM TipsTable ORDER BY[Titolo]ASC";
 const char* const kRawDefaultView = "SELECT * FROM TipsTable ORDER BY \"Titolo\" COLLATE QNGENERAL ASC";
-const char* const kWord = "zanzibar"; // present in 1% of the tips
+const char* const kWord = "zanzibar"; // in 1% of the procedures and, elsewhere, 1% of the titles
 
 QString randomWord(std::mt19937& rng, int minLen, int maxLen) {
     static const char32_t letters[] = U"abcdefghilmnopqrstuvzàèéìòù";
@@ -77,7 +75,8 @@ bool generateArchive(const QString& path, int tips) {
         sqlite3_bind_text(ins, i, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
     };
     for (int i = 0; i < tips; ++i) {
-        bind(1, makeTitle(rng));
+        const QString title = makeTitle(rng);
+        bind(1, i % 100 == 11 ? (QLatin1String(kWord) + QLatin1Char(' ') + title).left(60) : title);
         bind(2, makeProcedure(rng, i % 100 == 37));
         bind(3, QStringLiteral("Categoria %1").arg(rng() % 200));
         bind(4, QStringLiteral("Chiave %1").arg(rng() % 1000));
@@ -95,7 +94,9 @@ bool generateArchive(const QString& path, int tips) {
 
 // ---- our engine --------------------------------------------------------------------------
 
-long readView(qn::Database& db, const QString& sql) {
+} // namespace
+
+long readViewTitles(qn::Database& db, const QString& sql) {
     auto rs = db.OpenRecordset(sql);
     if (rs->RecordCount() == 0) return 0;
     rs->MoveLast();
@@ -109,6 +110,8 @@ long readView(qn::Database& db, const QString& sql) {
     }
     return chars;
 }
+
+namespace {
 
 // ---- raw SQLite --------------------------------------------------------------------------
 
@@ -174,12 +177,12 @@ void compare(const char* name, const QString& path, Ours ours, Raw raw) {
 
 void defaultView(const QString& path) {
     compare(
-        "default_view", path, [](qn::Database& db) { readView(db, QString::fromLatin1(kDefaultView)); },
+        "default_view", path, [](qn::Database& db) { readViewTitles(db, QString::fromLatin1(kDefaultView)); },
         [](sqlite3* db) { rawTitles(db, kRawDefaultView, 1); });
     // The stricter comparison: raw reads only the key and the title, not the memo column.
     compare(
         "default_view_narrow", path,
-        [](qn::Database& db) { readView(db, QString::fromLatin1(kDefaultView)); },
+        [](qn::Database& db) { readViewTitles(db, QString::fromLatin1(kDefaultView)); },
         [](sqlite3* db) {
             rawTitles(
                 db,
@@ -198,7 +201,7 @@ void wordFilter(const QString& path) {
                                .arg(QLatin1String(kWord))
                                .toUtf8();
     compare(
-        "word_filter", path, [&](qn::Database& db) { readView(db, ours); },
+        "word_filter", path, [&](qn::Database& db) { readViewTitles(db, ours); },
         [&](sqlite3* db) { rawTitles(db, raw.constData(), 1); });
 }
 
@@ -280,45 +283,31 @@ void compact(const QString& path, const QString& folder) {
     reportRatio("compact", oursMs, rawMs);
 }
 
-double statusMb(const char* key) {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(static_cast<int>(qstrlen(key))).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
+
+const char* const kViewChildVariable = "QN_BENCH_VIEW_ARCHIVE"; // set in the child that measures memory
+
+// Peak memory of the default view above the process's size before it, in a fresh process.
+void peakMemory(const QString& path) {
+    reportFromFreshChild(kViewChildVariable, path, "engine",
+                         {QStringLiteral("peak_rss_baseline_mb="), QStringLiteral("peak_rss_mb=")});
 }
 
-// Peak memory of the default view, in a child process so earlier cases do not count.
-void peakMemory(const QString& path) {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        QFile clear(QStringLiteral("/proc/self/clear_refs"));
-        if (clear.open(QIODevice::WriteOnly)) clear.write("5"); // resets the peak (VmHWM) to the current size
-        clear.close();
-        double result[2] = {statusMb("VmRSS:"), 0};
-        {
-            auto db = qn::DBEngine::OpenDatabase(path, true, false);
-            readView(*db, QString::fromLatin1(kDefaultView));
-            result[1] = statusMb("VmHWM:");
-        }
-        const ssize_t w = write(fds[1], result, sizeof result);
-        _exit(w == sizeof result ? 0 : 1);
+void measureViewInChild(const QString& path) {
+    const double baseline = statusMb("VmRSS:");
+    {
+        auto db = qn::DBEngine::OpenDatabase(path, true, false);
+        readViewTitles(*db, QString::fromLatin1(kDefaultView));
     }
-    close(fds[1]);
-    double result[2] = {0, 0};
-    const ssize_t got = read(fds[0], result, sizeof result);
-    close(fds[0]);
-    waitpid(pid, nullptr, 0);
-    if (got == sizeof result) {
-        reportValue("peak_rss_baseline_mb", result[0]);
-        reportValue("peak_rss_mb", result[1] - result[0]);
-    }
+    reportValue("peak_rss_baseline_mb", baseline);
+    reportValue("peak_rss_mb", statusMb("VmHWM:") - baseline);
 }
 
 void runEngineCases(const BenchOptions& options) {
+    const QString childArchive = qEnvironmentVariable(kViewChildVariable);
+    if (!childArchive.isEmpty()) {
+        measureViewInChild(childArchive);
+        return;
+    }
     const QString path = options.workFolder + QStringLiteral("/Quillnote.mdb");
     QElapsedTimer t;
     t.start();

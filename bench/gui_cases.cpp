@@ -22,88 +22,15 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <random>
-#include <sqlite3.h>
 
 namespace {
 
 const char* const kChildVariable = "QN_BENCH_GUI_ARCHIVE"; // set in the child that measures memory
 const QString kWord = QStringLiteral("zanzibar");          // in 1% of the titles
 const QString kDefaultView = QStringLiteral("SELECT * FROM TipsTable ORDER BY[Titolo]ASC");
-
-QString randomWord(std::mt19937& rng, int minLen, int maxLen) {
-    static const QString letters = QStringLiteral("abcdefghilmnopqrstuvzàèéìòù");
-    std::uniform_int_distribution<int> len(minLen, maxLen);
-    std::uniform_int_distribution<int> plain(0, 20);
-    std::uniform_int_distribution<int> any(0, static_cast<int>(letters.size()) - 1);
-    std::uniform_int_distribution<int> accent(0, 39);
-    QString w;
-    for (int i = len(rng); i > 0; --i)
-        w += letters.at(accent(rng) == 0 ? any(rng) : plain(rng));
-    if (plain(rng) < 6) w[0] = w[0].toUpper();
-    return w;
-}
-
-// Titles of 20-60 characters, procedures of about 2 KB, 200 categories, 1,000 search keys.
-bool generateArchive(const QString& path, int tips) {
-    if (!CreateDB::CreateTipsDatabase(path)) return false;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
-        SQLITE_OK)
-        return false;
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* ins = nullptr;
-    sqlite3_prepare_v2(db,
-                       "INSERT INTO TipsTable(Titolo, Procedura, Categoria, ChiaveRicerca, Note, Bookmark)"
-                       " VALUES (?,?,?,?,?,?)",
-                       -1, &ins, nullptr);
-    std::mt19937 rng(7);
-    std::uniform_int_distribution<int> titleLength(20, 60);
-    auto bind = [&](int i, const QString& s) {
-        const QByteArray u = s.toUtf8();
-        sqlite3_bind_text(ins, i, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
-    };
-    for (int i = 0; i < tips; ++i) {
-        QString title = i % 100 == 11 ? kWord : QString();
-        for (const int want = titleLength(rng); title.size() < want;)
-            title += (title.isEmpty() ? QString() : QStringLiteral(" ")) + randomWord(rng, 2, 9);
-        QString body;
-        while (body.size() < 2000)
-            body += randomWord(rng, 2, 10) +
-                    (body.size() % 7 == 0 ? QStringLiteral("\r\n") : QStringLiteral(" "));
-        bind(1, title.left(60));
-        bind(2, body);
-        bind(3, QStringLiteral("Categoria %1").arg(rng() % 200));
-        bind(4, QStringLiteral("Chiave %1").arg(rng() % 1000));
-        bind(5, QStringLiteral("nota %1").arg(i));
-        sqlite3_bind_int(ins, 6, i % 50 == 0 ? 1 : 0);
-        sqlite3_step(ins);
-        sqlite3_reset(ins);
-    }
-    sqlite3_finalize(ins);
-    const bool ok = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
-}
-
-// The engine's share of a view: open it, make the count exact, read every title.
-long engineView(qn::Database& db, const QString& sql) {
-    auto rs = db.OpenRecordset(sql);
-    if (rs->RecordCount() == 0) return 0;
-    rs->MoveLast();
-    rs->MoveFirst();
-    const int title = rs->FieldIndex(QStringLiteral("Titolo"));
-    long chars = 0;
-    for (long i = rs->RecordCount(); i > 0; --i) {
-        chars += rs->Fields(title).Value().toString().size();
-        rs->MoveNext();
-    }
-    return chars;
-}
 
 // The program's window, loaded as start-up loads it, without the arrow animation.
 std::unique_ptr<frmTips> startWindow(const QString& path) {
@@ -141,7 +68,7 @@ void windowStart(const QString& path, int tips) {
     }
     const double engineMs = timeMs([&] {
         auto db = qn::DBEngine::Workspaces(0).OpenDatabase(path, true, false);
-        engineView(*db, kDefaultView);
+        readViewTitles(*db, kDefaultView);
         db->Close();
     });
     if (!ready)
@@ -166,8 +93,8 @@ void searches(const QString& path) {
     const QString sql = QStringLiteral("SELECT * FROM TipsTable WHERE [Titolo] Like '*") + kWord +
                         QStringLiteral("*'ORDER BY[Titolo]ASC");
     // The engine on the window's own open archive, so both sides read the same connection.
-    const double engineAllMs = timeMs([&] { engineView(*GenericBas::TipsDatabase, kDefaultView); });
-    const double engineWordMs = timeMs([&] { engineView(*GenericBas::TipsDatabase, sql); });
+    const double engineAllMs = timeMs([&] { readViewTitles(*GenericBas::TipsDatabase, kDefaultView); });
+    const double engineWordMs = timeMs([&] { readViewTitles(*GenericBas::TipsDatabase, sql); });
     closeWindow(w);
     std::printf("case=select_titolo ours_ms=%.1f engine_ms=%.1f ratio=%.2f titles=%d\n", selectMs,
                 engineAllMs, selectMs / engineAllMs, everything);
@@ -175,31 +102,10 @@ void searches(const QString& path) {
                 searchMs / engineWordMs, found);
 }
 
-double statusMb(const char* key) {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(static_cast<int>(qstrlen(key))).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
-}
 
 // A fresh run of this program starts the window once and reports its peak memory.
 void peakMemory(const QString& path) {
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromLatin1(kChildVariable), path);
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--tips"), QStringLiteral("10"),
-                                                          QStringLiteral("--only"), QStringLiteral("gui")});
-    if (!child.waitForFinished(300000)) {
-        std::fprintf(stderr, "peak memory: the child run did not finish\n");
-        return;
-    }
-    const QByteArray out = child.readAllStandardOutput();
-    for (const QByteArray& line : out.split('\n'))
-        if (line.startsWith("peak_rss_mb=") || line.startsWith("start_rss_mb="))
-            std::printf("%s\n", line.constData());
+    reportFromFreshChild(kChildVariable, path, "gui", {QStringLiteral("start_rss_mb="), QStringLiteral("peak_rss_mb=")});
 }
 
 void runGuiCases(const BenchOptions& options) {
@@ -212,7 +118,7 @@ void runGuiCases(const BenchOptions& options) {
         return;
     }
     const QString path = options.workFolder + QStringLiteral("/GuiQuillnote.mdb");
-    if (!generateArchive(path, options.tips)) {
+    if (!generateBenchArchive(path, options.tips)) {
         std::fprintf(stderr, "gui: generation failed\n");
         return;
     }

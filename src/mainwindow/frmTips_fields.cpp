@@ -32,6 +32,7 @@ void qn::ui::EnsurePictures() {
 QFont qn::ui::ListFont() {
     QFont font;
     font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    font.setPointSize(9);
     return font;
 }
 

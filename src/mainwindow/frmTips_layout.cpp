@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QFont>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -95,6 +96,12 @@ frmTips::frmTips(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frmTips"));
     setWindowTitle(QStringLiteral("Quillnote"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/201-window.svg")));
+    // The layout is measured for small 8-point captions; the desktop's larger default font
+    // would spill the labels over the boxes beside them.
+    QFont captions(QStringLiteral("Liberation Sans"));
+    captions.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    captions.setPointSize(8);
+    setFont(captions);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
