@@ -1,72 +1,32 @@
 #include "TestArchive.h"
 
+#include "EngineFixture.h"
 #include "engine/Database.h"
 #include "startup/GenericBas.h"
 #include "tipsdb/CreateDB.h"
 
-#include <QApplication>
-#include <QComboBox>
 #include <QDebug>
 #include <QFile>
-#include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 namespace TestArchive {
 
-QStringList TipsFieldNames() {
-    return {QStringLiteral("KeyPrimary"), QStringLiteral("Titolo"),        QStringLiteral("Procedura"),
-            QStringLiteral("Categoria"),  QStringLiteral("ChiaveRicerca"), QStringLiteral("Note"),
-            QStringLiteral("Bookmark"),   QStringLiteral("Linguaggio")};
-}
-
-bool AddTips(const QString& path, const QList<Tip>& tips) {
+bool CreateTips(const QString& path, const QList<Tip>& tips) {
+    static const char* const names[] = {"Titolo",        "Procedura", "Categoria",
+                                        "ChiaveRicerca", "Note",      "Bookmark"};
+    if (!CreateDB::CreateTipsDatabase(path)) return false;
     try {
         auto db = qn::DBEngine::Workspaces(0).OpenDatabase(path, true, false);
         auto rs = db->OpenRecordset(QStringLiteral("TipsTable"), qn::dbOpenDynaset);
         for (const Tip& t : tips) {
             rs->AddNew();
-            rs->Fields(QStringLiteral("Titolo")).SetValue(t.titolo);
-            rs->Fields(QStringLiteral("Procedura")).SetValue(t.procedura);
-            rs->Fields(QStringLiteral("Categoria")).SetValue(t.categoria);
-            rs->Fields(QStringLiteral("ChiaveRicerca")).SetValue(t.chiave);
-            rs->Fields(QStringLiteral("Note")).SetValue(t.note);
-            rs->Fields(QStringLiteral("Bookmark")).SetValue(t.bookmark);
+            for (int i = 0; i < 6; ++i)
+                rs->Fields(QLatin1String(names[i])).SetValue(t.fields[i]);
             rs->Update();
         }
-        rs->Close();
-        db->Close();
         return true;
     } catch (const qn::EngineError& e) {
         qWarning() << "test archive:" << e.number() << e.description();
-        return false;
-    }
-}
-
-bool CreateTips(const QString& path, const QList<Tip>& tips) {
-    return CreateDB::CreateTipsDatabase(path) && AddTips(path, tips);
-}
-
-bool CreateTable(const QString& path, const QString& table, const QStringList& fields) {
-    try {
-        auto db = qn::DBEngine::Workspaces(0).CreateDatabase(path, QString::fromLatin1(CreateDB::TipsLocale));
-        qn::TableDef def = db->CreateTableDef(table);
-        for (const QString& name : fields)
-            def.Fields.Append(def.CreateField(name, qn::dbText, 50));
-        db->TableDefs().Append(def);
-        auto rs = db->OpenRecordset(table, qn::dbOpenDynaset);
-        rs->AddNew();
-        rs->Fields(0).SetValue(QStringLiteral("riga"));
-        rs->Update();
-        rs->Close();
-        db->Close();
-        return true;
-    } catch (const qn::EngineError& e) {
-        qWarning() << "test table:" << e.number() << e.description();
         return false;
     }
 }
@@ -77,115 +37,122 @@ bool MakeReadOnly(const QString& path) {
 }
 
 bool IsFree(const QString& path) {
-    try {
-        auto db = qn::DBEngine::Workspaces(0).OpenDatabase(path, true, true);
-        db->Close();
-        return true;
-    } catch (const qn::EngineError&) {
-        return false;
-    }
+    return EngineFixture::errorOf(
+               [&] { qn::DBEngine::Workspaces(0).OpenDatabase(path, true, true)->Close(); }) == 0;
+}
+
+QStringList Rows(const QString& path) {
+    return EngineFixture::rawColumn(
+        path,
+        QStringLiteral("SELECT KeyPrimary||'|'||ifnull(Titolo,'<null>')||'|'||ifnull(Procedura,'<null>')"
+                       "||'|'||ifnull(Categoria,'<null>')||'|'||ifnull(ChiaveRicerca,'<null>')||'|'"
+                       "||ifnull(Note,'<null>')||'|'||ifnull(Bookmark,'<null>') "
+                       "FROM TipsTable ORDER BY KeyPrimary"));
 }
 
 } // namespace TestArchive
 
-FileDialogAnswer::FileDialogAnswer(const QString& path, QObject* parent) : QObject(parent), m_path(path) {
-    auto* timer = new QTimer(this);
-    timer->setInterval(10);
-    connect(timer, &QTimer::timeout, this, &FileDialogAnswer::poll);
-    timer->start();
-}
-
-void FileDialogAnswer::poll() {
-    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-    if (m_answered || !dialog || !dialog->isVisible()) return;
-    m_answered = true;
-    m_title = dialog->windowTitle();
-    m_filters = dialog->nameFilters();
-    if (m_path.isEmpty()) {
-        dialog->reject();
-    } else {
-        dialog->selectFile(m_path);
-        static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept checks the choice
-    }
+QString Box(const QString& text, QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
+            const QString& title) {
+    return QStringLiteral("%1|%2|%3|%4").arg(title).arg(int(icon)).arg(buttons.toInt()).arg(text);
 }
 
 ArchiveWindow::ArchiveWindow() : path(dir.filePath(QStringLiteral("Quillnote.mdb"))) {}
 
-ArchiveWindow::~ArchiveWindow() {
-    close();
+bool ArchiveWindow::open(const QList<Tip>& tips, const Answers& answers, bool readOnly) {
+    if (!TestArchive::CreateTips(path, tips) || (readOnly && !TestArchive::MakeReadOnly(path))) return false;
+    load(answers);
+    return answered(answers, 0);
 }
 
-void ArchiveWindow::load(const QString& archive, const QList<QMessageBox::StandardButton>& answers) {
+void ArchiveWindow::load(const Answers& answers, const QString& archive) {
     GenericBas::DatabasePath = archive.isEmpty() ? path : archive;
-    window = std::make_unique<frmTips>();
-    if (!answers.isEmpty()) boxes.arm(answers);
-    window->Form_Load();
+    win = std::make_unique<frmTips>();
+    boxes.arm(answers);
+    win->Form_Load();
     QCoreApplication::processEvents();
 }
 
 void ArchiveWindow::close() {
-    if (window) {
-        window->close();
-        window.reset();
-    }
+    if (win) win->close();
+    win.reset();
     GenericBas::TipsRecordset.reset();
     GenericBas::TipsDatabase.reset();
 }
 
-QPushButton* ArchiveWindow::button(const QString& name) const {
-    return child<QPushButton>(name);
+QStringList ArchiveWindow::stored() {
+    close();
+    return TestArchive::Rows(path);
 }
 
-QComboBox* ArchiveWindow::combo(const QString& name) const {
-    return child<QComboBox>(name);
+QWidget* ArchiveWindow::widget(const QString& name) const {
+    QWidget* w = win ? win->findChild<QWidget*>(name) : nullptr;
+    if (!w) qWarning() << "no control" << name;
+    return w;
 }
 
 QString ArchiveWindow::boxText(int index) const {
-    QWidget* w = child<QWidget>(QStringLiteral("txtdb(%1)").arg(index));
-    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
+    QWidget* w = widget(QStringLiteral("txtdb(%1)").arg(index));
     if (auto* p = qobject_cast<QPlainTextEdit*>(w)) return p->toPlainText();
-    return QStringLiteral("<no box>");
+    return qobject_cast<QLineEdit*>(w)->text();
 }
 
 QString ArchiveWindow::counter() const {
-    return child<QLabel>(QStringLiteral("lblNumRecord"))->text();
+    return win->lblNumRecord->text();
 }
 
 QStringList ArchiveWindow::items(const QString& comboName) const {
     QStringList out;
-    const QComboBox* c = combo(comboName);
+    const auto* c = qobject_cast<QComboBox*>(widget(comboName));
     for (int i = 0; i < c->count(); ++i)
         out << c->itemText(i);
     return out;
 }
 
-void ArchiveWindow::pick(const QString& comboName, const QString& text) const {
-    QComboBox* c = combo(comboName);
+QStringList ArchiveWindow::said() const {
+    QStringList out;
+    for (const auto& s : boxes.seen())
+        out << Box(s.text, s.icon, s.buttons, s.title);
+    return out;
+}
+
+bool ArchiveWindow::answered(const Answers& answers, int before) {
+    return boxes.waitForCount(before + static_cast<int>(answers.size()));
+}
+
+bool ArchiveWindow::click(const QString& name, const Answers& answers) {
+    const int before = boxes.count();
+    boxes.arm(answers);
+    QTest::mouseClick(widget(name), Qt::LeftButton);
+    return answered(answers, before);
+}
+
+bool ArchiveWindow::pick(const QString& comboName, const QString& text, const Answers& answers) {
+    const int before = boxes.count();
+    boxes.arm(answers);
+    auto* c = qobject_cast<QComboBox*>(widget(comboName));
     const int i = c->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (i < 0) {
-        qWarning() << "no entry" << text << "in" << comboName;
-        return;
-    }
+    if (i < 0) qWarning() << "no entry" << text << "in" << comboName;
     c->setCurrentIndex(i);
     emit c->activated(i);
+    return answered(answers, before);
 }
 
-void ArchiveWindow::click(const QString& buttonName) const {
-    QTest::mouseClick(button(buttonName), Qt::LeftButton);
+void ArchiveWindow::type(const QString& name, const QString& text) {
+    QWidget* w = widget(name);
+    if (auto* c = qobject_cast<QComboBox*>(w)) c->clearEditText();
+    if (auto* e = qobject_cast<QLineEdit*>(w)) e->clear();
+    if (auto* p = qobject_cast<QPlainTextEdit*>(w)) {
+        // Key clicks cannot carry line breaks and tabs: such a text is pasted.
+        p->clear();
+        if (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\t')))
+            return p->insertPlainText(text);
+    }
+    QTest::keyClicks(w, text);
 }
 
-bool ArchiveWindow::clickAnswering(const QString& buttonName,
-                                   const QList<QMessageBox::StandardButton>& answers) {
-    const int before = boxes.count();
-    boxes.arm(answers);
-    click(buttonName);
-    return boxes.waitForCount(before + static_cast<int>(answers.size()));
-}
-
-bool ArchiveWindow::pickAnswering(const QString& comboName, const QString& text,
-                                  const QList<QMessageBox::StandardButton>& answers) {
-    const int before = boxes.count();
-    boxes.arm(answers);
-    pick(comboName, text);
-    return boxes.waitForCount(before + static_cast<int>(answers.size()));
+void ArchiveWindow::fill(const QStringList& values) {
+    static const char* const names[] = {"txtdb(0)", "txtdb(1)", "cboInsertCategoria", "cboInsertKey"};
+    for (int i = 0; i < values.size(); ++i)
+        type(QLatin1String(names[i]), values.at(i));
 }

@@ -1,112 +1,91 @@
 #pragma once
-// Archives for the main-window tests, made in a temporary folder through the engine, and a
-// window loaded on one of them the way start-up loads it.
+// A real main window on a tips archive in a temporary folder, loaded the way start-up loads it.
+// Its message boxes are answered by a MessageBoxWatcher; once the window has let the file go,
+// the rows are read back through plain SQLite, so a test sees exactly what reached the file.
 //
 //     ArchiveWindow w;
-//     QVERIFY(TestArchive::CreateTips(w.path, {TestArchive::Tip("Alfa"), TestArchive::Tip("Beta")}));
-//     w.load();                       // Form_Load on w.path; boxes of the load go to w.boxes
-//     QCOMPARE(w.counter(), "1  di  2");
+//     QVERIFY(w.open({{"Alfa"}, {"Beta"}}));            // new archive, then Form_Load
+//     QCOMPARE(w.tip(), "Alfa 1  di  2");
+//     QVERIFY(w.click("cmdTool(2)", {QMessageBox::Yes})); // waits for the box it answers
+//     QCOMPARE(w.said().last(), Box("Sei sicuro…", QMessageBox::Question, Yes | No));
+//     QCOMPARE(w.stored(), ...);                         // closes the window, reads the file
 
 #include "MessageBoxWatcher.h"
 #include "mainwindow/frmTips.h"
 
-#include <QList>
-#include <QString>
-#include <QStringList>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QVariant>
-#include <functional>
 #include <memory>
 
-class QComboBox;
-class QFileDialog;
-class QLabel;
-class QPushButton;
+using Answers = QList<QMessageBox::StandardButton>;
 
-namespace TestArchive {
-
-// One tip; an invalid QVariant stores Null.
+// One tip in the table's field order; an invalid QVariant stores Null.
 struct Tip {
-    explicit Tip(QVariant title, QVariant category = QStringLiteral("Varie"), QVariant key = QVariant(),
-                 QVariant procedure = QStringLiteral("corpo"))
-        : titolo(std::move(title)), categoria(std::move(category)), chiave(std::move(key)),
-          procedura(std::move(procedure)) {}
-    Tip& withNote(QVariant n) {
-        note = std::move(n);
-        return *this;
-    }
-    Tip& marked(int value = 1) {
-        bookmark = value;
-        return *this;
-    }
-
-    QVariant titolo;
-    QVariant categoria;
-    QVariant chiave;
-    QVariant procedura;
-    QVariant note;
-    QVariant bookmark;
+    Tip(QVariant t, QVariant p = "corpo", QVariant c = "Varie", QVariant k = {}, QVariant n = {},
+        QVariant b = {})
+        : fields{std::move(t), std::move(p), std::move(c), std::move(k), std::move(n), std::move(b)} {}
+    QVariant fields[6]; // Titolo, Procedura, Categoria, ChiaveRicerca, Note, Bookmark
 };
 
-// A new tips archive at `path` holding `tips`, added in this order.
+namespace TestArchive {
+// A new tips archive at `path` holding `tips`, added in this order through the engine.
 bool CreateTips(const QString& path, const QList<Tip>& tips = {});
-// Adds tips to an existing tips archive.
-bool AddTips(const QString& path, const QList<Tip>& tips);
-// A new archive holding one table `table` with text fields named `fields` and one empty row.
-bool CreateTable(const QString& path, const QString& table, const QStringList& fields);
-// The eight field names of a tips table.
-QStringList TipsFieldNames();
 // Removes every write permission bit (chmod a-w).
 bool MakeReadOnly(const QString& path);
 // Whether nothing holds the file: an exclusive opening through the engine succeeds.
 bool IsFree(const QString& path);
-
+// Every row of TipsTable by key, read through plain SQLite: "key|Titolo|Procedura|Categoria|
+// ChiaveRicerca|Note|Bookmark", Null shown as "<null>".
+QStringList Rows(const QString& path);
 } // namespace TestArchive
 
-// Answers the next modal file dialog: picks `path`, or cancels when `path` is empty.
-class FileDialogAnswer : public QObject {
-    Q_OBJECT
-public:
-    explicit FileDialogAnswer(const QString& path, QObject* parent = nullptr);
-    bool answered() const { return m_answered; }
-    QString title() const { return m_title; }
-    QStringList nameFilters() const { return m_filters; }
+// A message box as MessageBoxWatcher saw it: "title|icon|buttons|text".
+QString Box(const QString& text, QMessageBox::Icon icon,
+            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+            const QString& title = QStringLiteral("Quillnote"));
 
-private:
-    void poll();
-    QString m_path;
-    bool m_answered = false;
-    QString m_title;
-    QStringList m_filters;
-};
-
-// A real main window loaded on an archive of a temporary folder.
 class ArchiveWindow {
 public:
     ArchiveWindow();
-    ~ArchiveWindow();
+    ~ArchiveWindow() { close(); }
 
-    // Form_Load with DatabasePath = `archive` (default: path); `answers` answer the load's boxes.
-    void load(const QString& archive = {}, const QList<QMessageBox::StandardButton>& answers = {});
+    // A new archive holding `tips` (read-only when asked), loaded; `answers` answer the load's boxes.
+    bool open(const QList<Tip>& tips, const Answers& answers = {}, bool readOnly = false);
+    // Form_Load with DatabasePath = `archive` (default: path).
+    void load(const Answers& answers = {}, const QString& archive = {});
     // Closes the window (it unloads) and drops the program-wide archive objects.
     void close();
+    // Closes the window, then reads the file's rows (TestArchive::Rows).
+    QStringList stored();
 
-    template <class W> W* child(const QString& name) const { return window->findChild<W*>(name); }
-    QPushButton* button(const QString& name) const;
-    QComboBox* combo(const QString& name) const;
+    QWidget* widget(const QString& name) const;
     QString boxText(int index) const;
     QString counter() const;
+    // "title counter": the tip shown and its place, e.g. "Alfa 1  di  2".
+    QString tip() const { return boxText(0) + QLatin1Char(' ') + counter(); }
     QStringList items(const QString& comboName) const;
+    // Every box seen so far, formatted as Box() formats it.
+    QStringList said() const;
+
+    // Clicks a control; false when the boxes answered by `answers` did not all come.
+    bool click(const QString& name, const Answers& answers = {});
     // A user's pick in a list: selects the entry and reports it as activated.
-    void pick(const QString& comboName, const QString& text) const;
-    void click(const QString& buttonName) const;
-    // Clicks and waits for the boxes it opens, answered with `answers`; false if they did not come.
-    bool clickAnswering(const QString& buttonName, const QList<QMessageBox::StandardButton>& answers);
-    bool pickAnswering(const QString& comboName, const QString& text,
-                       const QList<QMessageBox::StandardButton>& answers);
+    bool pick(const QString& comboName, const QString& text, const Answers& answers = {});
+    // Replaces the text of a box or an editable list as the user would type it.
+    void type(const QString& name, const QString& text);
+    // Types title, procedure, category and key (as many as given) into the editing controls.
+    void fill(const QStringList& values);
 
     QTemporaryDir dir;
     const QString path;
-    std::unique_ptr<frmTips> window;
+    std::unique_ptr<frmTips> win;
     MessageBoxWatcher boxes;
+
+private:
+    bool answered(const Answers& answers, int before);
 };

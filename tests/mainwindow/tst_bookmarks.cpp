@@ -1,24 +1,33 @@
 // Setting and clearing a tip's bookmark from the toolbar: the questions, the stored value, the
 // mark image and the focus afterwards.
-#include "EditingFixture.h"
+#include "EngineFixture.h"
+#include "TestArchive.h"
+#include "startup/GenericBas.h"
+
+#include <QtTest>
 
 namespace {
 
-const QList<Tip> tips = {
-    {QStringLiteral("Alfa"), QStringLiteral("uno"), QStringLiteral("Grafica")},
-    {QStringLiteral("Bravo"), QStringLiteral("due"), QStringLiteral("Database"), QString(), QString(), 0},
-    {QStringLiteral("Charlie"), QStringLiteral("tre"), QStringLiteral("Grafica"), QString(), QString(), 1},
-};
+const QList<Tip> tips = {{"Alfa", "uno", "Grafica"},
+                         {"Bravo", "due", "Database", {}, {}, 0},
+                         {"Charlie", "tre", "Grafica", {}, {}, 1}};
+const QString Add = Box("Vuoi aggiungere un segnalibro al record corrente?", QMessageBox::Question,
+                        QMessageBox::Yes | QMessageBox::No);
+const QString Remove = Box("Vuoi eliminare il segnalibro associato al record corrente?",
+                           QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
 
-const QString addQuestion = QStringLiteral("Vuoi aggiungere un segnalibro al record corrente?");
-const QString removeQuestion = QStringLiteral("Vuoi eliminare il segnalibro associato al record corrente?");
-
-// The Bookmark column of every row, by key.
+// The Bookmark column of the stored rows, by key.
 QStringList marks(const QStringList& rows) {
     QStringList out;
     for (const QString& r : rows)
-        out << r.section(QLatin1Char('|'), 6, 6);
+        out << r.section('|', 6, 6);
     return out;
+}
+
+// Clicks cmdBookmark, answers the question; the question and whether the mark is shown afterwards.
+QString toggle(ArchiveWindow& w, QMessageBox::StandardButton answer) {
+    if (!w.click("cmdBookmark", {answer})) return "no question";
+    return w.said().last() + (w.win->imgBookmark->isVisible() ? " -> *" : " -> -");
 }
 
 } // namespace
@@ -28,88 +37,57 @@ class TestBookmarks : public QObject {
 
 private slots:
     void addAndRemoveAMark() {
-        EditingFixture f;
-        QVERIFY(f.create(tips));
-        f.open();
-        QLabel* mark = f.child<QLabel>("imgBookmark");
-        QPushButton* toggle = f.button("cmdBookmark");
-        QCOMPARE(f.boxText(0), QString("Alfa"));
-        QVERIFY(!mark->isVisible());
-
-        // A Null mark: No changes nothing, not even into 0.
-        QVERIFY(f.clickAnswering(toggle, QMessageBox::No));
-        QCOMPARE(f.boxes.last().text, addQuestion);
-        QCOMPARE(f.boxes.last().icon, QMessageBox::Question);
-        QCOMPARE(f.boxes.last().buttons, QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(f.boxes.last().defaultButton, QMessageBox::Yes);
-        QVERIFY(!mark->isVisible());
-
-        QVERIFY(f.clickAnswering(toggle, QMessageBox::Yes));
-        QCOMPARE(f.boxes.last().text, addQuestion);
-        QVERIFY(mark->isVisible());
-        QCOMPARE(f.focused(), f.button("cmdSposta(2)"));
-
-        // The marked tip on the next visit; the stored 1 asks the removal.
-        f.click(f.button("cmdSposta(2)"));
-        f.click(f.button("cmdSposta(1)"));
-        QVERIFY(mark->isVisible());
-        QVERIFY(f.clickAnswering(toggle, QMessageBox::Yes));
-        QCOMPARE(f.boxes.last().text, removeQuestion);
-        QVERIFY(!mark->isVisible());
-        QCOMPARE(f.boxText(0), QString("Alfa"));
-
-        // Charlie is marked: No keeps it.
-        f.click(f.button("cmdSposta(3)"));
-        QVERIFY(mark->isVisible());
-        QVERIFY(f.clickAnswering(toggle, QMessageBox::No));
-        QCOMPARE(f.boxes.last().text, removeQuestion);
-        QVERIFY(mark->isVisible());
-        QCOMPARE(f.boxes.unexpected(), 0);
-        QCOMPARE(marks(f.rowsAfterClose()), QStringList({"0", "0", "1"}));
+        ArchiveWindow w;
+        QVERIFY(w.open(tips));
+        QCOMPARE(w.tip(), "Alfa 1  di  3");
+        QVERIFY(!w.win->imgBookmark->isVisible());
+        QCOMPARE(toggle(w, QMessageBox::No), Add + " -> -"); // a Null mark: No leaves it Null
+        QCOMPARE(w.boxes.last().defaultButton, QMessageBox::Yes);
+        QCOMPARE(toggle(w, QMessageBox::Yes), Add + " -> *");
+        QCOMPARE(w.win->focusWidget(), w.win->cmdSposta[2]);
+        // The mark is there on the next visit; the stored 1 asks the removal.
+        w.click("cmdSposta(2)");
+        w.click("cmdSposta(1)");
+        QVERIFY(w.win->imgBookmark->isVisible());
+        QCOMPARE(toggle(w, QMessageBox::Yes), Remove + " -> -");
+        QCOMPARE(w.tip(), "Alfa 1  di  3");
+        w.click("cmdSposta(3)");
+        QCOMPARE(toggle(w, QMessageBox::No), Remove + " -> *");
+        QCOMPARE(w.boxes.unexpected(), 0);
+        QCOMPARE(marks(w.stored()), QStringList({"0", "0", "1"}));
     }
 
     void aValueWrittenByAnotherProgramCountsAsSet() {
-        EditingFixture f;
-        QVERIFY(f.create(tips));
-        QVERIFY(f.rawExec("UPDATE TipsTable SET Bookmark = 7 WHERE KeyPrimary = 1"));
-        f.open();
-        QCOMPARE(f.boxText(0), QString("Alfa"));
-        QVERIFY(!f.child<QLabel>("imgBookmark")->isVisible()); // shown only for 1
-        QVERIFY(f.clickAnswering(f.button("cmdBookmark"), QMessageBox::Yes));
-        QCOMPARE(f.boxes.last().text, removeQuestion);
-        QVERIFY(!f.child<QLabel>("imgBookmark")->isVisible());
-        QCOMPARE(marks(f.rowsAfterClose()), QStringList({"0", "0", "1"}));
+        ArchiveWindow w;
+        QVERIFY(TestArchive::CreateTips(w.path, tips));
+        QCOMPARE(EngineFixture::rawExec(w.path, "UPDATE TipsTable SET Bookmark = 7 WHERE KeyPrimary = 1"), 0);
+        w.load();
+        QCOMPARE(w.tip(), "Alfa 1  di  3");
+        QVERIFY(!w.win->imgBookmark->isVisible()); // shown only for 1
+        QCOMPARE(toggle(w, QMessageBox::Yes), Remove + " -> -");
+        QCOMPARE(marks(w.stored()), QStringList({"0", "0", "1"}));
     }
 
     void togglingUnderAFilterKeepsIt() {
-        EditingFixture f;
-        QVERIFY(f.create(tips));
-        f.open();
-        f.pick(f.combo("cboFindCategoria"), "Grafica");
-        QCOMPARE(f.counter(), QString("1  di  2"));
-        f.click(f.button("cmdSposta(2)"));
-        QCOMPARE(f.boxText(0), QString("Charlie"));
-        QVERIFY(f.clickAnswering(f.button("cmdBookmark"), QMessageBox::Yes));
-        QVERIFY(!f.child<QLabel>("imgBookmark")->isVisible());
-        QCOMPARE(f.boxText(0), QString("Charlie"));
-        QCOMPARE(f.counter(), QString("2  di  2"));
-        f.click(f.button("cmdSposta(1)"));
-        QCOMPARE(f.boxText(0), QString("Alfa"));
-        QCOMPARE(f.counter(), QString("1  di  2")); // still the filtered view
-        QVERIFY(f.clickAnswering(f.button("cmdBookmark"), QMessageBox::Yes));
-        QVERIFY(f.child<QLabel>("imgBookmark")->isVisible());
-        QCOMPARE(marks(f.rowsAfterClose()), QStringList({"1", "0", "0"}));
+        ArchiveWindow w;
+        QVERIFY(w.open(tips));
+        w.pick("cboFindCategoria", "Grafica");
+        w.click("cmdSposta(2)");
+        QCOMPARE(w.tip(), "Charlie 2  di  2");
+        QCOMPARE(toggle(w, QMessageBox::Yes), Remove + " -> -");
+        QCOMPARE(w.tip(), "Charlie 2  di  2");
+        w.click("cmdSposta(1)");
+        QCOMPARE(w.tip(), "Alfa 1  di  2"); // still the filtered view
+        QCOMPARE(toggle(w, QMessageBox::Yes), Add + " -> *");
+        QCOMPARE(marks(w.stored()), QStringList({"1", "0", "0"}));
     }
 
     void emptyArchiveSaysSo() {
-        EditingFixture f;
-        QVERIFY(f.create({}));
-        f.open({QMessageBox::Ok});
-        QVERIFY(f.clickAnswering(f.button("cmdBookmark"), QMessageBox::Ok));
-        QCOMPARE(f.boxes.last().text, QString("Database vuoto!"));
-        QCOMPARE(f.boxes.last().icon, QMessageBox::Warning);
-        QCOMPARE(f.boxes.count(), 2);
-        QCOMPARE(f.rowsAfterClose(), QStringList());
+        ArchiveWindow w;
+        QVERIFY(w.open({}, {QMessageBox::Ok}));
+        QVERIFY(w.click("cmdBookmark", {QMessageBox::Ok}));
+        QCOMPARE(w.said().mid(1), QStringList{Box("Database vuoto!", QMessageBox::Warning)});
+        QCOMPARE(w.stored(), QStringList());
     }
 
     // The engine refuses the change (at Edit on a read-only archive, at Update when the file
@@ -121,30 +99,28 @@ private slots:
     }
     void aRefusedChangeLeavesRecordAndImage() {
         QFETCH(bool, readOnly);
-        EditingFixture f;
-        QVERIFY(f.create(tips));
+        ArchiveWindow w;
+        QVERIFY(TestArchive::CreateTips(w.path, tips));
         if (readOnly)
-            QVERIFY(QFile::setPermissions(f.path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+            QVERIFY(TestArchive::MakeReadOnly(w.path));
         else
-            QVERIFY(f.rawExec("CREATE TRIGGER refuse BEFORE UPDATE ON TipsTable "
-                              "BEGIN SELECT RAISE(ABORT, 'rifiutato'); END"));
-        f.open(readOnly ? QList<QMessageBox::StandardButton>{QMessageBox::Ok}
-                        : QList<QMessageBox::StandardButton>{});
-        const int loadBoxes = f.boxes.count();
-        f.click(f.button("cmdSposta(3)"));
-        QVERIFY(f.child<QLabel>("imgBookmark")->isVisible());
-
-        f.boxes.arm(QMessageBox::Yes);
-        f.window->cmdBookmark_Click(); // the button is disabled on a read-only archive
-        QVERIFY(f.boxes.waitForCount(loadBoxes + 1));
-        QCOMPARE(f.boxes.last().text, removeQuestion);
-        QVERIFY(f.child<QLabel>("imgBookmark")->isVisible());
+            QCOMPARE(EngineFixture::rawExec(w.path, "CREATE TRIGGER refuse BEFORE UPDATE ON TipsTable "
+                                                    "BEGIN SELECT RAISE(ABORT, 'rifiutato'); END"),
+                     0);
+        w.load(Answers(readOnly ? 1 : 0, QMessageBox::Ok));
+        const int loadBoxes = w.boxes.count();
+        w.click("cmdSposta(3)");
+        w.boxes.arm(QMessageBox::Yes);
+        w.win->cmdBookmark_Click(); // the button is disabled on a read-only archive
+        QVERIFY(w.boxes.waitForCount(loadBoxes + 1));
+        QCOMPARE(w.said().last(), Remove);
+        QVERIFY(w.win->imgBookmark->isVisible());
         QCOMPARE(GenericBas::TipsRecordset->EditMode(), int(qn::dbEditNone));
-        QCOMPARE(GenericBas::TipsRecordset->Fields(QStringLiteral("Bookmark")).Value().toInt(), 1);
-        f.click(f.button("cmdSposta(0)"));
-        QCOMPARE(f.boxText(0), QString("Alfa"));
-        QCOMPARE(f.boxes.count(), loadBoxes + 1);
-        QCOMPARE(marks(f.rowsAfterClose()), QStringList({"<null>", "0", "1"}));
+        QCOMPARE(GenericBas::TipsRecordset->Fields("Bookmark").Value().toInt(), 1);
+        w.click("cmdSposta(0)");
+        QCOMPARE(w.tip(), "Alfa 1  di  3");
+        QCOMPARE(w.boxes.count(), loadBoxes + 1);
+        QCOMPARE(marks(w.stored()), QStringList({"<null>", "0", "1"}));
     }
 };
 

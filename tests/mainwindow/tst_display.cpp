@@ -2,168 +2,98 @@
 #include "TestArchive.h"
 #include "startup/GenericBas.h"
 
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QtTest>
 
-using TestArchive::Tip;
+namespace {
+
+// The five field boxes and whether the mark is shown, e.g. "Titolo|proc|Cat|key|note|*".
+QString fields(const ArchiveWindow& w) {
+    QStringList out;
+    for (int i = 0; i < frmTips::FieldCount; ++i)
+        out << w.boxText(i);
+    return out.join('|') + (w.win->imgBookmark->isHidden() ? "|" : "|*");
+}
+
+} // namespace
 
 class TestDisplay : public QObject {
     Q_OBJECT
 
 private slots:
-    void navigationStopsAtBothEnds();
-    void oneRecordNeverMoves();
-    void emptyViewShowsTheZeroCounter();
-    void nullFieldsLeaveTheirBoxesEmpty();
-    void foundWordIsSelectedInTheTitle();
-    void foundWordIsSelectedInTheProcedure();
-    void otherSearchTypesHighlightNothing();
+    void navigation_data() {
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QStringList>("steps"); // the cmdSposta index, then the tip shown after it
+        QTest::newRow("three tips, to both ends and beyond")
+            << QStringList{"Tre", "Uno", "Due"}
+            << QStringList{"1Due 1  di  3", "0Due 1  di  3", "2Tre 2  di  3",
+                           "2Uno 3  di  3", "2Uno 3  di  3", "3Uno 3  di  3",
+                           "1Tre 2  di  3", "0Due 1  di  3", "3Uno 3  di  3"};
+        QTest::newRow("one tip") << QStringList{"Solo"}
+                                 << QStringList{"0Solo 1  di  1", "1Solo 1  di  1", "2Solo 1  di  1",
+                                                "3Solo 1  di  1"};
+        QTest::newRow("no tip") << QStringList()
+                                << QStringList{"0 0  di  0", "1 0  di  0", "2 0  di  0", "3 0  di  0"};
+    }
+    void navigation() {
+        QFETCH(QStringList, titles);
+        QFETCH(QStringList, steps);
+        const QList<Tip> tips(titles.begin(), titles.end());
+        ArchiveWindow w;
+        QVERIFY(w.open(tips, tips.isEmpty() ? Answers{QMessageBox::Ok} : Answers()));
+        for (const QString& step : steps) {
+            w.click(QString("cmdSposta(%1)").arg(step.at(0)));
+            QCOMPARE(w.tip(), step.mid(1));
+            // At either end the set is moved back onto the tip shown.
+            if (!tips.isEmpty())
+                QCOMPARE(GenericBas::TipsRecordset->Fields("Titolo").Value().toString(), w.boxText(0));
+        }
+        QCOMPARE(w.win->cboTitoli->currentText(), w.boxText(0));
+        QCOMPARE(w.boxes.count(), tips.isEmpty() ? 1 : 0); // only the load's message
+    }
+
+    void nullFieldsLeaveTheirBoxesEmpty() {
+        ArchiveWindow w;
+        QVERIFY(w.open({{"A senza", "proc", "Cat"},
+                        {"B piena", "p2", "Cat", "chiave", "nota", 1},
+                        {"C zero", QVariant(), QVariant(), "k", QVariant(), 0}}));
+        QCOMPARE(fields(w), "A senza|proc|Cat|||");
+        w.click("cmdSposta(2)");
+        QCOMPARE(fields(w), "B piena|p2|Cat|chiave|nota|*");
+        // Null boxes of the next tip do not keep the previous tip's values.
+        w.click("cmdSposta(2)");
+        QCOMPARE(fields(w), "C zero|||k||");
+    }
+
+    void foundWordIsSelected() {
+        QString body;
+        for (int i = 0; i < 80; ++i)
+            body += QString("riga %1 di riempimento\r\n").arg(i);
+        ArchiveWindow w;
+        QVERIFY(
+            w.open({{"Aprire un file", "niente"}, {"Chiudere il File di log", body + "usa QString::Split"}}));
+        w.win->SuppressArrowAnimation = true;
+        w.pick("cboSelectResearch", "Titolo");
+        QTest::keyClicks(w.win->txtFindTxt, "  FILE ");
+        w.click("cmdSposta(2)");
+        QCOMPARE(w.win->txtLine[0]->selectedText(), "File");
+        QCOMPARE(w.win->txtLine[0]->selectionStart(), 12);
+        QCOMPARE(QApplication::focusWidget(), w.win->txtLine[0]);
+
+        w.pick("cboSelectResearch", "Procedura");
+        QTest::keyClicks(w.win->txtFindTxt, "split");
+        w.click("cmdSposta(3)");
+        QCOMPARE(w.win->txtProcedura->textCursor().selectedText(), "Split");
+        QCOMPARE(QApplication::focusWidget(), w.win->txtProcedura);
+        // A tip without the word leaves its box unselected.
+        w.click("cmdSposta(1)");
+        QVERIFY(!w.win->txtProcedura->textCursor().hasSelection());
+        // The other search types highlight nothing.
+        w.pick("cboSelectResearch", "Categoria");
+        w.win->txtFindTxt->setText("Aprire");
+        w.win->HighlightSearchText();
+        QVERIFY(!w.win->txtLine[0]->hasSelectedText());
+    }
 };
-
-namespace {
-
-QLineEdit* line(const ArchiveWindow& w, int i) {
-    return w.child<QLineEdit>(QStringLiteral("txtdb(%1)").arg(i));
-}
-
-// Moves with cmdSposta(index) and returns "title counter".
-QString move(const ArchiveWindow& w, int index) {
-    w.click(QStringLiteral("cmdSposta(%1)").arg(index));
-    return w.boxText(0) + QLatin1Char(' ') + w.counter();
-}
-
-} // namespace
-
-void TestDisplay::navigationStopsAtBothEnds() {
-    ArchiveWindow w;
-    QVERIFY(TestArchive::CreateTips(
-        w.path, {Tip(QStringLiteral("Tre")), Tip(QStringLiteral("Uno")), Tip(QStringLiteral("Due"))}));
-    w.load();
-    QCOMPARE(w.boxText(0) + QLatin1Char(' ') + w.counter(), QStringLiteral("Due 1  di  3"));
-    QCOMPARE(move(w, 1), QStringLiteral("Due 1  di  3"));
-    QCOMPARE(GenericBas::TipsRecordset->AbsolutePosition(), 0L); // moved back onto the first
-    QCOMPARE(move(w, 0), QStringLiteral("Due 1  di  3"));
-    QCOMPARE(move(w, 2), QStringLiteral("Tre 2  di  3"));
-    QCOMPARE(move(w, 2), QStringLiteral("Uno 3  di  3"));
-    QCOMPARE(move(w, 2), QStringLiteral("Uno 3  di  3"));
-    QCOMPARE(GenericBas::TipsRecordset->AbsolutePosition(), 2L);
-    QCOMPARE(move(w, 3), QStringLiteral("Uno 3  di  3"));
-    QCOMPARE(move(w, 1), QStringLiteral("Tre 2  di  3"));
-    QCOMPARE(move(w, 0), QStringLiteral("Due 1  di  3"));
-    QCOMPARE(move(w, 3), QStringLiteral("Uno 3  di  3"));
-    QCOMPARE(w.combo(QStringLiteral("cboTitoli"))->currentText(), QStringLiteral("Uno"));
-}
-
-void TestDisplay::oneRecordNeverMoves() {
-    ArchiveWindow w;
-    QVERIFY(TestArchive::CreateTips(w.path, {Tip(QStringLiteral("Solo"))}));
-    w.load();
-    for (int i = 0; i < 4; ++i)
-        QCOMPARE(move(w, i), QStringLiteral("Solo 1  di  1"));
-    QCOMPARE(GenericBas::TipsRecordset->AbsolutePosition(), 0L);
-}
-
-void TestDisplay::emptyViewShowsTheZeroCounter() {
-    ArchiveWindow w;
-    QVERIFY(TestArchive::CreateTips(w.path));
-    w.load({}, {QMessageBox::Ok});
-    QCOMPARE(w.counter(), QStringLiteral("0  di  0"));
-    for (int i = 0; i < 4; ++i)
-        QCOMPARE(move(w, i), QStringLiteral(" 0  di  0"));
-    QCOMPARE(w.boxes.count(), 1); // only the load's message
-    for (int i = 0; i < frmTips::FieldCount; ++i)
-        QCOMPARE(w.boxText(i), QString());
-    QVERIFY(w.child<QLabel>(QStringLiteral("imgBookmark"))->isHidden());
-}
-
-void TestDisplay::nullFieldsLeaveTheirBoxesEmpty() {
-    ArchiveWindow w;
-    QVERIFY(TestArchive::CreateTips(
-        w.path,
-        {Tip(QStringLiteral("A senza"), QStringLiteral("Cat"), QVariant(), QStringLiteral("proc")),
-         Tip(QStringLiteral("B piena"), QStringLiteral("Cat"), QStringLiteral("chiave"), QStringLiteral("p2"))
-             .withNote(QStringLiteral("nota"))
-             .marked(),
-         Tip(QStringLiteral("C zero"), QVariant(), QStringLiteral("k"), QVariant()).marked(0)}));
-    w.load();
-    const auto* mark = w.child<QLabel>(QStringLiteral("imgBookmark"));
-    QCOMPARE(w.boxText(0), QStringLiteral("A senza"));
-    QCOMPARE(w.boxText(1), QStringLiteral("proc"));
-    QCOMPARE(w.boxText(2), QStringLiteral("Cat"));
-    QCOMPARE(w.boxText(3), QString());
-    QCOMPARE(w.boxText(4), QString());
-    QVERIFY(mark->isHidden());
-
-    move(w, 2);
-    QCOMPARE(w.boxText(3), QStringLiteral("chiave"));
-    QCOMPARE(w.boxText(4), QStringLiteral("nota"));
-    QVERIFY(!mark->isHidden());
-
-    // Null boxes of the next tip do not keep the previous tip's values.
-    move(w, 2);
-    QCOMPARE(w.boxText(0), QStringLiteral("C zero"));
-    QCOMPARE(w.boxText(1), QString());
-    QCOMPARE(w.boxText(2), QString());
-    QCOMPARE(w.boxText(4), QString());
-    QVERIFY(mark->isHidden());
-}
-
-void TestDisplay::foundWordIsSelectedInTheTitle() {
-    ArchiveWindow w;
-    QVERIFY(TestArchive::CreateTips(
-        w.path, {Tip(QStringLiteral("Aprire un file")), Tip(QStringLiteral("Chiudere il File di log"))}));
-    w.load();
-    w.window->SuppressArrowAnimation = true;
-    w.pick(QStringLiteral("cboSelectResearch"), QStringLiteral("Titolo"));
-    QTest::keyClicks(w.child<QLineEdit>(QStringLiteral("txtFindTxt")), QStringLiteral("  FILE "));
-    move(w, 2);
-    QCOMPARE(w.boxText(0), QStringLiteral("Chiudere il File di log"));
-    QCOMPARE(line(w, 0)->selectedText(), QStringLiteral("File"));
-    QCOMPARE(line(w, 0)->selectionStart(), 12);
-    QCOMPARE(QApplication::focusWidget(), line(w, 0));
-}
-
-void TestDisplay::foundWordIsSelectedInTheProcedure() {
-    ArchiveWindow w;
-    QString body;
-    for (int i = 0; i < 80; ++i)
-        body += QStringLiteral("riga %1 di riempimento\r\n").arg(i);
-    body += QStringLiteral("qui si usa QString::Split davvero");
-    QVERIFY(TestArchive::CreateTips(
-        w.path, {Tip(QStringLiteral("A"), QStringLiteral("C"), QVariant(), QStringLiteral("niente")),
-                 Tip(QStringLiteral("B"), QStringLiteral("C"), QVariant(), body)}));
-    w.load();
-    w.window->SuppressArrowAnimation = true;
-    w.pick(QStringLiteral("cboSelectResearch"), QStringLiteral("Procedura"));
-    QTest::keyClicks(w.child<QLineEdit>(QStringLiteral("txtFindTxt")), QStringLiteral("split"));
-    move(w, 2);
-    auto* proc = w.child<QPlainTextEdit>(QStringLiteral("txtdb(1)"));
-    QCOMPARE(proc->textCursor().selectedText(), QStringLiteral("Split"));
-    QCOMPARE(QApplication::focusWidget(), proc);
-    // Moving on to a tip without the word leaves its box unselected.
-    move(w, 1);
-    QVERIFY(!proc->textCursor().hasSelection());
-}
-
-void TestDisplay::otherSearchTypesHighlightNothing() {
-    ArchiveWindow w;
-    QVERIFY(TestArchive::CreateTips(w.path,
-                                    {Tip(QStringLiteral("Alfa Varie")), Tip(QStringLiteral("Beta Varie"))}));
-    w.load();
-    auto* find = w.child<QLineEdit>(QStringLiteral("txtFindTxt"));
-    find->setText(QStringLiteral("Varie"));
-    w.window->HighlightSearchText(); // type "Categoria"
-    QVERIFY(!line(w, 0)->hasSelectedText());
-
-    // A word that is not there changes nothing.
-    w.window->HighlightText(line(w, 0), QStringLiteral("Gamma"));
-    QVERIFY(!line(w, 0)->hasSelectedText());
-    w.window->HighlightText(line(w, 0), QStringLiteral("varie"));
-    QCOMPARE(line(w, 0)->selectedText(), QStringLiteral("Varie"));
-}
 
 QTEST_MAIN(TestDisplay)
 #include "tst_display.moc"

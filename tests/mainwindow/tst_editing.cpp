@@ -1,30 +1,31 @@
 // Adding, changing, deleting and abandoning tips in the main window, checked on screen and in
 // the file read back through plain SQLite.
-#include "EditingFixture.h"
+#include "EngineFixture.h"
+#include "TestArchive.h"
+#include "startup/GenericBas.h"
 
-#include <QApplication>
+#include <QtTest>
 
 namespace {
 
-const QList<Tip> threeTips = {
-    {QStringLiteral("Bravo"), QStringLiteral("primo corpo"), QStringLiteral("Database"),
-     QStringLiteral("SQL"), QStringLiteral("nota b")},
-    {QStringLiteral("Delta"), QStringLiteral("secondo corpo"), QStringLiteral("Grafica"),
-     QStringLiteral("Sort"), QStringLiteral("nota d")},
-    {QStringLiteral("Foxtrot"), QStringLiteral("terzo corpo"), QStringLiteral("Delphi"), QString(),
-     QString()},
-};
+const QList<Tip> threeTips = {{"Bravo", "primo corpo", "Database", "SQL", "nota b"},
+                              {"Delta", "secondo corpo", "Grafica", "Sort", "nota d"},
+                              {"Foxtrot", "terzo corpo", "Delphi", "", ""}};
+const QStringList threeRows = {"1|Bravo|primo corpo|Database|SQL|nota b|<null>",
+                               "2|Delta|secondo corpo|Grafica|Sort|nota d|<null>",
+                               "3|Foxtrot|terzo corpo|Delphi|||<null>"};
 
-const QStringList threeRows = {
-    "1|Bravo|primo corpo|Database|SQL|nota b|<null>",
-    "2|Delta|secondo corpo|Grafica|Sort|nota d|<null>",
-    "3|Foxtrot|terzo corpo|Delphi|||<null>",
-};
+// The window browsing: Nuovo, Elimina and Modifica on, Salva and Annulla off, navigation on, fields locked.
+bool browsing(const ArchiveWindow& w) {
+    const auto& tool = w.win->cmdTool;
+    return tool[0]->isEnabled() && tool[2]->isEnabled() && tool[4]->isEnabled() && !tool[1]->isEnabled() &&
+           !tool[3]->isEnabled() && w.win->cmdSposta[2]->isEnabled() &&
+           !w.win->cboInsertCategoria->isVisible() && w.win->txtLine[0]->isReadOnly();
+}
 
-bool browsing(const EditingFixture& f) {
-    return f.tool(0)->isEnabled() && f.tool(2)->isEnabled() && f.tool(4)->isEnabled() &&
-           !f.tool(1)->isEnabled() && !f.tool(3)->isEnabled() && f.button("cmdSposta(2)")->isEnabled() &&
-           !f.combo("cboInsertCategoria")->isVisible() && static_cast<QLineEdit*>(f.box(0))->isReadOnly();
+// The three tips in edit mode.
+bool openForEditing(ArchiveWindow& w) {
+    return w.open(threeTips) && w.click("optWork(1)");
 }
 
 } // namespace
@@ -34,357 +35,241 @@ class TestEditing : public QObject {
 
 private slots:
     void validationRefusesInOrderWithFocus() {
-        EditingFixture f;
-        QVERIFY(f.create(threeTips));
-        f.open();
-        f.enterEditMode();
-        f.click(f.tool(0));
-        QVERIFY(f.combo("cboInsertCategoria")->isVisible());
-        QCOMPARE(f.combo("cboInsertCategoria")->currentText(), QString());
-        QCOMPARE(f.focused(), f.box(0));
-
-        struct Step {
-            QString titolo, procedura, categoria, chiave, message;
-            QWidget* focus;
-        };
-        QComboBox* cat = f.combo("cboInsertCategoria");
-        QComboBox* key = f.combo("cboInsertKey");
-        const QString cat31 = QString(31, QLatin1Char('c'));
-        const QString key21 = QString(21, QLatin1Char('k'));
-        const QList<Step> steps = {
-            {"", "", "", "", "Digitare il titolo del Tip", f.box(0)},
-            {"Nuovo", "", "", "", "Digitare la descrizione del Tip", f.box(1)},
-            {"Nuovo", "testo", "", "", "Digitare una categoria da associare al Tip", cat},
-            {"Nuovo", "testo", cat31, "",
-             "La lunghezza max consentita per il campo\nCategoria è di 30 caratteri.", cat},
+        ArchiveWindow w;
+        QVERIFY(openForEditing(w));
+        w.click("cmdTool(0)");
+        QCOMPARE(w.win->cboInsertCategoria->currentText(), QString());
+        QCOMPARE(w.win->focusWidget(), w.widget("txtdb(0)"));
+        const QString c30(30, 'c'), k20(20, 'k');
+        const QString tooLong = "La lunghezza max consentita per il campo\n%1 è di %2 caratteri.";
+        const struct {
+            QStringList values;
+            QString message, focus;
+        } steps[] = {
+            {{"", "", "", ""}, "Digitare il titolo del Tip", "txtdb(0)"},
+            {{"Nuovo", "", "", ""}, "Digitare la descrizione del Tip", "txtdb(1)"},
+            {{"Nuovo", "testo", "", ""}, "Digitare una categoria da associare al Tip", "cboInsertCategoria"},
+            {{"Nuovo", "testo", c30 + "c", ""}, tooLong.arg("Categoria").arg(30), "cboInsertCategoria"},
             // Measured as typed: 29 letters with blanks around are 31 characters.
-            {"Nuovo", "testo", " " + QString(29, QLatin1Char('c')) + " ", "",
-             "La lunghezza max consentita per il campo\nCategoria è di 30 caratteri.", cat},
-            {"Nuovo", "testo", QString(30, QLatin1Char('c')), key21,
-             "La lunghezza max consentita per il campo\nChiaveRicerca è di 20 caratteri.", key},
+            {{"Nuovo", "testo", " " + c30.left(29) + " ", ""},
+             tooLong.arg("Categoria").arg(30),
+             "cboInsertCategoria"},
+            {{"Nuovo", "testo", c30, k20 + "k"}, tooLong.arg("ChiaveRicerca").arg(20), "cboInsertKey"},
         };
-        for (const Step& s : steps) {
-            f.type(0, s.titolo);
-            f.type(1, s.procedura);
-            f.typeIn(cat, s.categoria);
-            f.typeIn(key, s.chiave);
-            f.box(4)->setFocus();
-            QVERIFY(f.clickAnswering(f.tool(1), QMessageBox::Ok));
-            const auto seen = f.boxes.last();
-            QCOMPARE(seen.text, s.message);
-            QCOMPARE(seen.title, QString("Quillnote"));
-            QCOMPARE(seen.icon, QMessageBox::Warning);
-            QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-            QCOMPARE(f.focused(), s.focus);
-            QVERIFY(f.tool(1)->isEnabled()); // still adding
+        for (const auto& step : steps) {
+            w.fill(step.values);
+            w.widget("txtdb(4)")->setFocus();
+            QVERIFY(w.click("cmdTool(1)", {QMessageBox::Ok}));
+            QCOMPARE(w.said().last(), Box(step.message, QMessageBox::Warning));
+            QCOMPARE(w.win->focusWidget(), w.widget(step.focus));
+            QVERIFY(w.win->cmdTool[1]->isEnabled()); // still adding
         }
         // 30 characters of category and 20 of search key are accepted.
-        f.typeIn(key, QString(20, QLatin1Char('k')));
-        f.click(f.tool(1));
-        QCOMPARE(f.boxes.count(), steps.size());
-        QVERIFY(browsing(f));
-        QCOMPARE(f.boxText(2), QString(30, QLatin1Char('c')));
-        QCOMPARE(f.rowsAfterClose(),
-                 threeRows + QStringList{"4|Nuovo|testo|" + QString(30, QLatin1Char('c')) + "|" +
-                                         QString(20, QLatin1Char('k')) + "||<null>"});
+        w.type("cboInsertKey", k20);
+        w.click("cmdTool(1)");
+        QCOMPARE(w.boxes.count(), 6);
+        QVERIFY(browsing(w));
+        QCOMPARE(w.stored(), threeRows + QStringList{"4|Nuovo|testo|" + c30 + "|" + k20 + "||<null>"});
     }
 
     void storedFieldsAreTrimmedOfBlanksOnly() {
-        EditingFixture f;
-        QVERIFY(f.create(threeTips));
-        f.open();
-        f.enterEditMode();
-        f.click(f.tool(0));
-        f.type(0, "   ");
-        f.type(1, "  riga uno\n\triga due  ");
-        f.typeIn(f.combo("cboInsertCategoria"), " Nuova ");
-        f.type(4, "  nota ");
-        f.click(f.tool(1));
-        QCOMPARE(f.boxes.count(), 0);
-        QVERIFY(browsing(f));
+        ArchiveWindow w;
+        QVERIFY(openForEditing(w));
+        w.click("cmdTool(0)");
+        w.fill({"   ", "  riga uno\n\triga due  ", " Nuova "});
+        w.type("txtdb(4)", "  nota ");
+        w.click("cmdTool(1)");
+        QVERIFY(browsing(w));
         // A title of blanks passes the empty check and is stored as the empty text; an empty search
         // key is stored as the empty text, not Null; tabs and line breaks inside stay.
-        QCOMPARE(f.rowsAfterClose(), threeRows + QStringList{"4||riga uno\n\triga due|Nuova||nota|<null>"});
+        QCOMPARE(w.stored(), threeRows + QStringList{"4||riga uno\n\triga due|Nuova||nota|<null>"});
+        QCOMPARE(w.said(), QStringList());
     }
 
     void newTipIsShownLastAndEditedTipStays() {
-        EditingFixture f;
-        QVERIFY(f.create(threeTips));
-        f.open();
-        f.enterEditMode();
-        QCOMPARE(f.counter(), QString("1  di  3"));
-
-        f.click(f.tool(0));
-        f.type(0, "Alfa"); // first in title order, yet shown at the end of the view
-        f.type(1, "nuovo corpo");
-        f.typeIn(f.combo("cboInsertCategoria"), "Nuovissima");
-        f.click(f.tool(1));
-        QCOMPARE(f.boxes.count(), 0);
-        QCOMPARE(f.boxText(0), QString("Alfa"));
-        QCOMPARE(f.counter(), QString("4  di  4"));
-        QCOMPARE(f.combo("cboTitoli")->count(), 4);
-        QVERIFY(f.combo("cboTitoli")->findText("Alfa") >= 0);
-        QVERIFY(browsing(f));
-
-        // Change the second tip: the lists come up with its category and key.
-        f.click(f.button("cmdSposta(0)"));
-        f.click(f.button("cmdSposta(2)"));
-        QCOMPARE(f.boxText(0), QString("Delta"));
-        f.click(f.tool(4));
-        QCOMPARE(f.combo("cboInsertCategoria")->currentText(), QString("Grafica"));
-        QCOMPARE(f.combo("cboInsertKey")->currentText(), QString("Sort"));
-        QVERIFY(!static_cast<QLineEdit*>(f.box(0))->isReadOnly());
-        QVERIFY(!f.button("cmdSposta(2)")->isEnabled());
-        QVERIFY(!f.combo("cboTitoli")->isEnabled());
-        QVERIFY(!f.button("cmdBookmark")->isEnabled());
-        f.type(0, "Zulu");
-        f.typeIn(f.combo("cboInsertKey"), "");
-        f.click(f.tool(1));
-        QCOMPARE(f.boxes.count(), 0);
-        QCOMPARE(f.boxText(0), QString("Zulu"));
-        QCOMPARE(f.boxText(2), QString("Grafica"));
-        QCOMPARE(f.counter(), QString("2  di  4"));
-        QVERIFY(browsing(f));
-        QCOMPARE(f.rowsAfterClose(), QStringList({threeRows[0], "2|Zulu|secondo corpo|Grafica||nota d|<null>",
-                                                  threeRows[2], "4|Alfa|nuovo corpo|Nuovissima|||<null>"}));
+        ArchiveWindow w;
+        QVERIFY(openForEditing(w));
+        w.click("cmdTool(0)");
+        w.fill({"Alfa", "nuovo corpo", "Nuovissima"}); // first in title order, yet shown at the end
+        w.click("cmdTool(1)");
+        QCOMPARE(w.tip(), "Alfa 4  di  4");
+        QCOMPARE(w.items("cboTitoli"), QStringList({"Alfa", "Bravo", "Delta", "Foxtrot"}));
+        QVERIFY(browsing(w));
+        // Changing the second tip: the lists come up with its category and key; browsing is off.
+        w.click("cmdSposta(0)");
+        w.click("cmdSposta(2)");
+        w.click("cmdTool(4)");
+        QCOMPARE(w.win->cboInsertCategoria->currentText() + w.win->cboInsertKey->currentText(),
+                 "GraficaSort");
+        QVERIFY(!w.win->txtLine[0]->isReadOnly());
+        for (const char* off : {"cmdSposta(2)", "cboTitoli", "cmdBookmark"})
+            QVERIFY2(!w.widget(off)->isEnabled(), off);
+        w.fill({"Zulu", "secondo corpo", "Grafica", ""});
+        w.click("cmdTool(1)");
+        QCOMPARE(w.tip(), "Zulu 2  di  4");
+        QVERIFY(browsing(w));
+        QCOMPARE(w.said(), QStringList());
+        QCOMPARE(w.stored(), QStringList({threeRows[0], "2|Zulu|secondo corpo|Grafica||nota d|<null>",
+                                          threeRows[2], "4|Alfa|nuovo corpo|Nuovissima|||<null>"}));
     }
 
     void deleteMiddleLastAndOnly() {
-        EditingFixture f;
-        QVERIFY(f.create(threeTips));
-        f.open();
-        f.enterEditMode();
-
+        ArchiveWindow w;
+        QVERIFY(openForEditing(w));
+        w.click("cmdSposta(2)");
         // No keeps everything; the question offers Yes first.
-        f.click(f.button("cmdSposta(2)"));
-        QVERIFY(f.clickAnswering(f.tool(2), QMessageBox::No));
-        const auto question = f.boxes.last();
-        QCOMPARE(question.text, QString("Sei sicuro di voler eliminare il record corrente?"));
-        QCOMPARE(question.icon, QMessageBox::Question);
-        QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(question.defaultButton, QMessageBox::Yes);
-        QCOMPARE(f.boxText(0), QString("Delta"));
-        QCOMPARE(f.counter(), QString("2  di  3"));
-
-        // The middle tip: the next one is shown.
-        QVERIFY(f.clickAnswering(f.tool(2), QMessageBox::Yes));
-        QCOMPARE(f.boxText(0), QString("Foxtrot"));
-        QCOMPARE(f.counter(), QString("2  di  2"));
-        QCOMPARE(f.combo("cboTitoli")->count(), 2);
-
-        // The last tip: the new last one is shown.
-        QVERIFY(f.clickAnswering(f.tool(2), QMessageBox::Yes));
-        QCOMPARE(f.boxText(0), QString("Bravo"));
-        QCOMPARE(f.counter(), QString("1  di  1"));
-        QCOMPARE(f.combo("cboTitoli")->count(), 1);
-
-        // The only tip: the empty state, with the lists emptied.
-        QVERIFY(f.clickAnswering(f.tool(2), QMessageBox::Yes));
-        QCOMPARE(f.counter(), QString("0  di  0"));
-        for (int i = 0; i < frmTips::FieldCount; ++i)
-            QCOMPARE(f.boxText(i), QString());
-        QCOMPARE(f.combo("cboTitoli")->count(), 0);
-        QCOMPARE(f.combo("cboGenericFind")->count(), 0);
-        QVERIFY(!f.child<QLabel>("imgBookmark")->isVisible());
-
-        // Elimina and Modifica on an empty view only say so.
-        for (int command : {2, 4}) {
-            QVERIFY(f.clickAnswering(f.tool(command), QMessageBox::Ok));
-            QCOMPARE(f.boxes.lastLines(),
-                     QStringList({"Attenzione: il database è vuoto!",
-                                  "Per iniziare ad inserire i dati, premere il pulsante Nuovo."}));
-            QCOMPARE(f.boxes.last().icon, QMessageBox::Information);
-            QVERIFY(browsing(f));
+        QVERIFY(w.click("cmdTool(2)", {QMessageBox::No}));
+        QCOMPARE(w.said().last(), Box("Sei sicuro di voler eliminare il record corrente?",
+                                      QMessageBox::Question, QMessageBox::Yes | QMessageBox::No));
+        QCOMPARE(w.boxes.last().defaultButton, QMessageBox::Yes);
+        QCOMPARE(w.tip(), "Delta 2  di  3");
+        // The middle tip: the next one is shown; the last: the new last one; the only one: the empty state.
+        for (const QString shown : {"Foxtrot 2  di  2", "Bravo 1  di  1", " 0  di  0"}) {
+            QVERIFY(w.click("cmdTool(2)", {QMessageBox::Yes}));
+            QCOMPARE(w.tip(), shown);
+            QCOMPARE(w.items("cboTitoli").size(), shown.back().digitValue()); // as many as the view holds
         }
-        QCOMPARE(f.boxes.unexpected(), 0);
-        QCOMPARE(f.rowsAfterClose(), QStringList());
+        QCOMPARE(w.items("cboGenericFind"), QStringList());
+        QCOMPARE(w.boxText(1) + w.boxText(2) + w.boxText(3) + w.boxText(4), QString());
+        QVERIFY(!w.win->imgBookmark->isVisible());
+        // Elimina and Modifica on an empty view only say so.
+        for (const char* command : {"cmdTool(2)", "cmdTool(4)"}) {
+            QVERIFY(w.click(command, {QMessageBox::Ok}));
+            QCOMPARE(w.said().last(),
+                     Box("Attenzione: il database è vuoto!\nPer iniziare ad inserire i dati, premere "
+                         "il pulsante Nuovo.",
+                         QMessageBox::Information));
+            QVERIFY(browsing(w));
+        }
+        QCOMPARE(w.boxes.unexpected(), 0);
+        QCOMPARE(w.stored(), QStringList());
     }
 
     void cancelReturnsToTheFormerTip() {
-        EditingFixture f;
-        QVERIFY(f.create(threeTips));
-        f.open();
-        f.enterEditMode();
-        f.click(f.button("cmdSposta(2)"));
-
-        f.click(f.tool(0));
-        f.type(0, "Da buttare");
-        f.type(1, "mai salvato");
-        f.click(f.tool(3));
-        QCOMPARE(f.boxText(0), QString("Delta"));
-        QCOMPARE(f.boxText(1), QString("secondo corpo"));
-        QCOMPARE(f.boxText(3), QString("Sort"));
-        QCOMPARE(f.counter(), QString("2  di  3"));
-        QVERIFY(browsing(f));
-
-        // The same after Modifica: the stored values come back.
-        f.click(f.tool(4));
-        f.type(0, "Cambiato");
-        f.click(f.tool(3));
-        QCOMPARE(f.boxText(0), QString("Delta"));
-        QVERIFY(browsing(f));
-        QCOMPARE(f.boxes.count(), 0);
-        QCOMPARE(f.rowsAfterClose(), threeRows);
+        ArchiveWindow w;
+        QVERIFY(openForEditing(w));
+        w.click("cmdSposta(2)");
+        for (const char* command : {"cmdTool(0)", "cmdTool(4)"}) {
+            w.click(command);
+            w.fill({"Da buttare", "mai salvato", "Altra", "altra"});
+            w.click("cmdTool(3)");
+            QCOMPARE(w.tip(), "Delta 2  di  3");
+            QCOMPARE(w.boxText(1) + w.boxText(2) + w.boxText(3), "secondo corpoGraficaSort");
+            QVERIFY(browsing(w));
+        }
+        QCOMPARE(w.said(), QStringList());
+        QCOMPARE(w.stored(), threeRows);
     }
 
     void completionInBothLists() {
-        EditingFixture f;
-        QVERIFY(f.create(threeTips));
-        f.open();
-        f.enterEditMode();
-        f.click(f.tool(0));
-        QComboBox* cat = f.combo("cboInsertCategoria");
-        QComboBox* key = f.combo("cboInsertKey");
-        QCOMPARE(cat->count(), 3); // Database, Delphi, Grafica
+        ArchiveWindow w;
+        QVERIFY(openForEditing(w));
+        w.click("cmdTool(0)");
+        QComboBox* cat = w.win->cboInsertCategoria;
+        QComboBox* key = w.win->cboInsertKey;
         QCOMPARE(key->count(), 2); // empty keys are not offered
-
-        // Other letter case: the entry's own text, the completed part selected.
-        QTest::keyClicks(cat, "gR");
-        QCOMPARE(cat->currentText(), QString("Grafica"));
-        QCOMPARE(cat->lineEdit()->selectedText(), QString("afica"));
-        // The next key replaces the suggestion and completes again from the top of the list.
+        // Each key: the text shown and the completed part selected.
+        auto shows = [](QComboBox* c) { return c->currentText() + '|' + c->lineEdit()->selectedText(); };
+        QTest::keyClicks(cat, "gR"); // other letter case: the entry's own text
+        QCOMPARE(shows(cat), "Grafica|afica");
         cat->clearEditText();
-        QTest::keyClicks(cat, "d");
-        QCOMPARE(cat->currentText(), QString("Database"));
-        QCOMPARE(cat->lineEdit()->selectedText(), QString("atabase"));
+        QTest::keyClicks(cat, "d"); // completes again from the top of the list
+        QCOMPARE(shows(cat), "Database|atabase");
         QTest::keyClicks(cat, "E");
-        QCOMPARE(cat->currentText(), QString("Delphi"));
-        QCOMPARE(cat->lineEdit()->selectedText(), QString("lphi"));
-        // A letter that continues no entry is simply typed over the selection.
-        QTest::keyClicks(cat, "x");
-        QCOMPARE(cat->currentText(), QString("Dex"));
-        QCOMPARE(cat->lineEdit()->selectedText(), QString());
-        // Backspace acts normally.
+        QCOMPARE(shows(cat), "Delphi|lphi");
+        QTest::keyClicks(cat, "x"); // no entry goes on so: simply typed over the selection
+        QCOMPARE(shows(cat), "Dex|");
         QTest::keyClick(cat, Qt::Key_Backspace);
-        QCOMPARE(cat->currentText(), QString("De"));
-
+        QCOMPARE(shows(cat), "De|");
         QTest::keyClicks(key, "sq");
-        QCOMPARE(key->currentText(), QString("SQL"));
-        QCOMPARE(key->lineEdit()->selectedText(), QString("L"));
+        QCOMPARE(shows(key), "SQL|L");
         QTest::keyClick(key, Qt::Key_Backspace); // removes the selected completion
-        QCOMPARE(key->currentText(), QString("SQ"));
         QTest::keyClick(key, Qt::Key_Return);
-        QCOMPARE(key->currentText(), QString("SQ"));
+        QCOMPARE(shows(key), "SQ|");
         QCOMPARE(key->count(), 2);
-
-        f.type(0, "Completato");
-        f.type(1, "testo");
+        w.fill({"Completato", "testo"});
         cat->clearEditText();
         QTest::keyClicks(cat, "DEL");
-        f.click(f.tool(1));
-        QCOMPARE(f.boxes.count(), 0);
-        QCOMPARE(f.rowsAfterClose().last(), QString("4|Completato|testo|Delphi|SQ||<null>"));
+        w.click("cmdTool(1)");
+        QCOMPARE(w.said(), QStringList());
+        QCOMPARE(w.stored().last(), "4|Completato|testo|Delphi|SQ||<null>");
     }
 
+    // Leaving a pending change by closing the window discards it: nothing half-written reaches the file.
     void closingTheWindowDiscardsAPendingChange_data() {
-        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("command");
         QTest::addColumn<int>("how");
-        for (int command : {0, 4}) {
-            const char* name = command == 0 ? "new" : "edit";
-            QTest::addRow("%s, Esc", name) << command << 0;
-            QTest::addRow("%s, cmdClose", name) << command << 1;
-            QTest::addRow("%s, close box", name) << command << 2;
+        for (const char* command : {"cmdTool(0)", "cmdTool(4)"}) {
+            QTest::addRow("%s, Esc", command) << command << 0;
+            QTest::addRow("%s, cmdClose", command) << command << 1;
+            QTest::addRow("%s, close box", command) << command << 2;
         }
     }
     void closingTheWindowDiscardsAPendingChange() {
-        QFETCH(int, command);
+        QFETCH(QString, command);
         QFETCH(int, how);
-        EditingFixture f;
-        QVERIFY(f.create(threeTips));
-        f.open();
-        f.enterEditMode();
-        f.click(f.tool(command));
-        f.type(0, "Mezzo scritto");
-        f.type(1, "mai confermato");
-        f.typeIn(f.combo("cboInsertCategoria"), "Nessuna");
-        if (how == 0)
-            QTest::keyClick(f.box(0), Qt::Key_Escape);
-        else if (how == 1)
-            f.click(f.button("cmdClose"));
-        else
-            f.window->close();
-        QVERIFY(!f.window->isVisible());
-        QCOMPARE(f.boxes.count(), 0);
-        QCOMPARE(f.rowsAfterClose(), threeRows);
+        ArchiveWindow w;
+        QVERIFY(openForEditing(w));
+        w.click(command);
+        w.fill({"Mezzo scritto", "mai confermato", "Nessuna"});
+        if (how == 0) QTest::keyClick(w.widget("txtdb(0)"), Qt::Key_Escape);
+        if (how == 1) w.click("cmdClose");
+        if (how == 2) w.win->close();
+        QVERIFY(!w.win->isVisible());
+        QCOMPARE(w.said(), QStringList());
+        QCOMPARE(w.stored(), threeRows);
     }
 
-    // A refused AddNew is reported and the window stays browsing on the tip it showed.
-    void refusedNewRecordIsReported() {
-        EditingFixture f;
-        QVERIFY(f.create(threeTips));
-        QVERIFY(QFile::setPermissions(f.path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-        f.open({QMessageBox::Ok}); // the read-only notice
-        QVERIFY(!f.button("optWork(1)")->isEnabled());
-        f.window->optWork_Click(1); // the panel as it would be shown on a writable archive
-
-        f.boxes.arm(QMessageBox::Ok);
-        f.click(f.tool(0));
-        QVERIFY(f.boxes.waitForCount(2));
-        QCOMPARE(f.boxes.last().icon, QMessageBox::Critical);
-        QCOMPARE(f.boxes.lastLines().first(), QString("Errore numero: %1").arg(qn::err::ReadOnly));
-        QCOMPARE(f.boxText(0), QString("Bravo"));
-        QCOMPARE(f.counter(), QString("1  di  3"));
-        QVERIFY(browsing(f));
+    // The engine refuses AddNew and Edit on a read-only archive: each refusal is reported and the
+    // window stays or returns to browsing the stored tip.
+    void refusedNewAndEditAreReported() {
+        ArchiveWindow w;
+        QVERIFY(w.open(threeTips, {QMessageBox::Ok}, true));
+        w.win->optWork_Click(1); // the panel as it would be shown on a writable archive
+        auto refused = [](long number) {
+            return Box(QString("Errore numero: %1\n").arg(number) + qn::errorDescription(number),
+                       QMessageBox::Critical);
+        };
+        QVERIFY(w.click("cmdTool(0)", {QMessageBox::Ok}));
+        QCOMPARE(w.said().last(), refused(qn::err::ReadOnly));
+        QCOMPARE(w.tip(), "Bravo 1  di  3");
+        QVERIFY(browsing(w));
         QCOMPARE(GenericBas::TipsRecordset->EditMode(), int(qn::dbEditNone));
-        QCOMPARE(f.rowsAfterClose(), threeRows);
+        // Modifica skips the refused Edit: Salva finds nothing to store, and Annulla still leads back.
+        w.click("cmdTool(4)");
+        w.type("txtdb(0)", "Vietato");
+        QVERIFY(w.click("cmdTool(1)", {QMessageBox::Ok}));
+        QCOMPARE(w.said().last(), refused(qn::err::UpdateWithoutEdit));
+        w.click("cmdTool(3)");
+        QCOMPARE(w.tip(), "Bravo 1  di  3");
+        QVERIFY(browsing(w));
+        QCOMPARE(w.boxes.count(), 3);
+        QCOMPARE(w.stored(), threeRows);
     }
 
     // A store the file rejects is reported; the tip stays being added, and Annulla drops it.
     void refusedStoreKeepsTheTipBeingAdded() {
-        EditingFixture f;
-        QVERIFY(f.create(threeTips));
-        QVERIFY(f.rawExec("CREATE TRIGGER refuse BEFORE INSERT ON TipsTable "
-                          "BEGIN SELECT RAISE(ABORT, 'rifiutato'); END"));
-        f.open();
-        f.enterEditMode();
-        f.click(f.tool(0));
-        f.type(0, "Respinto");
-        f.type(1, "corpo");
-        f.typeIn(f.combo("cboInsertCategoria"), "Nuova");
-        // The note box takes no more than the field holds.
-        f.type(4, QString(55, QLatin1Char('n')));
-        QCOMPARE(f.boxText(4).size(), 50);
-
-        QVERIFY(f.clickAnswering(f.tool(1), QMessageBox::Ok));
-        QCOMPARE(f.boxes.last().icon, QMessageBox::Critical);
-        QVERIFY(f.boxes.last().text.startsWith("Errore numero: "));
+        ArchiveWindow w;
+        QVERIFY(TestArchive::CreateTips(w.path, threeTips));
+        QCOMPARE(EngineFixture::rawExec(w.path, "CREATE TRIGGER refuse BEFORE INSERT ON TipsTable "
+                                                "BEGIN SELECT RAISE(ABORT, 'rifiutato'); END"),
+                 0);
+        w.load();
+        w.click("optWork(1)");
+        w.click("cmdTool(0)");
+        w.fill({"Respinto", "corpo", "Nuova"});
+        w.type("txtdb(4)", QString(55, 'n'));
+        QCOMPARE(w.boxText(4).size(), 50); // the note box takes no more than the field holds
+        QVERIFY(w.click("cmdTool(1)", {QMessageBox::Ok}));
+        QVERIFY(w.said().last().startsWith(Box("Errore numero: ", QMessageBox::Critical)));
         QCOMPARE(GenericBas::TipsRecordset->EditMode(), int(qn::dbEditAdd));
-        QVERIFY(f.tool(1)->isEnabled());
-        QVERIFY(!f.button("cmdSposta(2)")->isEnabled());
-        QCOMPARE(f.boxText(0), QString("Respinto"));
-        QVERIFY(f.combo("cboInsertCategoria")->isVisible());
-
-        f.click(f.tool(3));
-        QVERIFY(browsing(f));
-        QCOMPARE(f.boxText(0), QString("Bravo"));
-        QCOMPARE(f.boxes.count(), 1);
-        QCOMPARE(f.rowsAfterClose(), threeRows);
-    }
-
-    // Modifica skips a refused Edit, so the window shows the editing state with nothing pending:
-    // Salva reports the refusal and Annulla still leads back to browsing the stored tip.
-    void refusedEditLeavesAWayBack() {
-        EditingFixture f;
-        QVERIFY(f.create(threeTips));
-        QVERIFY(QFile::setPermissions(f.path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-        f.open({QMessageBox::Ok});
-        f.window->optWork_Click(1);
-        f.click(f.tool(4));
-        QVERIFY(f.tool(1)->isEnabled());
-        f.type(0, "Vietato");
-
-        f.boxes.arm(QMessageBox::Ok);
-        f.click(f.tool(1));
-        QVERIFY(f.boxes.waitForCount(2));
-        QCOMPARE(f.boxes.last().icon, QMessageBox::Critical);
-        QVERIFY(f.boxes.last().text.startsWith("Errore numero: "));
-        QVERIFY(f.tool(3)->isEnabled());
-
-        f.click(f.tool(3));
-        QVERIFY(browsing(f));
-        QCOMPARE(f.boxText(0), QString("Bravo"));
-        QCOMPARE(f.boxes.count(), 2);
-        QCOMPARE(f.rowsAfterClose(), threeRows);
+        QVERIFY(w.win->cmdTool[1]->isEnabled() && !w.win->cmdSposta[2]->isEnabled());
+        QCOMPARE(w.boxText(0), "Respinto");
+        w.click("cmdTool(3)");
+        QVERIFY(browsing(w));
+        QCOMPARE(w.tip(), "Bravo 1  di  3");
+        QCOMPARE(w.boxes.count(), 1);
+        QCOMPARE(w.stored(), threeRows);
     }
 };
 

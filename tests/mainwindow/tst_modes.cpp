@@ -1,43 +1,35 @@
 // Switching the main window between view mode and edit mode, by the option buttons and by a
 // double-click on the record counter.
-#include "EditingFixture.h"
+#include "TestArchive.h"
+#include "startup/GenericBas.h"
+
+#include <QtTest>
 
 namespace {
 
-const QList<Tip> tips = {
-    {QStringLiteral("Alfa"), QStringLiteral("uno"), QStringLiteral("Grafica")},
-    {QStringLiteral("Bravo"), QStringLiteral("due"), QStringLiteral("Database")},
-    {QStringLiteral("Charlie"), QStringLiteral("tre"), QStringLiteral("Grafica")},
-    {QStringLiteral("Delta"), QStringLiteral("quattro"), QStringLiteral("Database")},
-    {QStringLiteral("Echo"), QStringLiteral("cinque"), QStringLiteral("Grafica")},
+const QList<Tip> tips = {{"Alfa", "uno", "Grafica"},
+                         {"Bravo", "due", "Database"},
+                         {"Charlie", "tre", "Grafica"},
+                         {"Delta", "quattro", "Database"},
+                         {"Echo", "cinque", "Grafica"}};
+
+// "edit" or "view" when the option buttons and both panels agree on it.
+QString mode(const ArchiveWindow& w) {
+    const bool edit = w.win->picWorkButton->isVisible();
+    if (edit == w.win->picSearch->isVisible() || edit != w.win->optWork[1]->isChecked()) return "mixed";
+    return edit ? "edit" : "view";
+}
+
+// Counts the frames the search panel's arrow shows.
+struct ArrowFrames : QObject {
+    explicit ArrowFrames(QLabel* arrow) { arrow->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        count += e->type() == QEvent::DynamicPropertyChange &&
+                 static_cast<QDynamicPropertyChangeEvent*>(e)->propertyName() == "arrowFrame";
+        return false;
+    }
+    int count = 0;
 };
-
-bool inEditMode(const EditingFixture& f) {
-    return f.button("optWork(1)")->isChecked() && f.child<QWidget>("picWorkButton")->isVisible() &&
-           !f.child<QWidget>("picSearch")->isVisible();
-}
-bool inViewMode(const EditingFixture& f) {
-    return f.button("optWork(0)")->isChecked() && !f.child<QWidget>("picWorkButton")->isVisible() &&
-           f.child<QWidget>("picSearch")->isVisible();
-}
-
-// Counts the frames the search panel's arrow shows while `action` runs.
-template <typename Action> int arrowFramesDuring(EditingFixture& f, Action action) {
-    struct Counter : QObject {
-        int frames = 0;
-        bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::DynamicPropertyChange &&
-                static_cast<QDynamicPropertyChangeEvent*>(e)->propertyName() == "arrowFrame")
-                ++frames;
-            return false;
-        }
-    } counter;
-    QLabel* arrow = f.child<QLabel>("imgFreccia");
-    arrow->installEventFilter(&counter);
-    action();
-    arrow->removeEventFilter(&counter);
-    return counter.frames;
-}
 
 } // namespace
 
@@ -46,105 +38,79 @@ class TestModes : public QObject {
 
 private slots:
     void editModeDuringAFilterStaysOnTheTip() {
-        EditingFixture f;
-        QVERIFY(f.create(tips));
-        f.open();
-        QVERIFY(inViewMode(f));
-        f.pick(f.combo("cboFindCategoria"), "Grafica");
-        f.click(f.button("cmdSposta(2)"));
-        QCOMPARE(f.boxText(0), QString("Charlie"));
-        QCOMPARE(f.counter(), QString("2  di  3"));
-
-        f.enterEditMode();
-        QVERIFY(inEditMode(f));
-        QCOMPARE(f.boxText(0), QString("Charlie")); // all tips again, on the same one
-        QCOMPARE(f.counter(), QString("3  di  5"));
-        QCOMPARE(f.combo("cboTitoli")->count(), 5);
-        QCOMPARE(f.focused(), f.tool(0));
-
+        ArchiveWindow w;
+        QVERIFY(w.open(tips));
+        QCOMPARE(mode(w), "view");
+        w.pick("cboFindCategoria", "Grafica");
+        w.click("cmdSposta(2)");
+        QCOMPARE(w.tip(), "Charlie 2  di  3");
+        w.click("optWork(1)");
+        QCOMPARE(mode(w), "edit");
+        QCOMPARE(w.tip(), "Charlie 3  di  5"); // all tips again, on the same one
+        QCOMPARE(w.items("cboTitoli").size(), 5);
+        QCOMPARE(w.win->focusWidget(), w.win->cmdTool[0]);
         // Back to view mode: the search type is reset to "Categoria" without the arrow playing.
-        f.click(f.button("cmdSposta(2)"));
-        const int frames = arrowFramesDuring(f, [&] { f.click(f.button("optWork(0)")); });
-        QCOMPARE(frames, 0);
-        QVERIFY(!f.window->SuppressArrowAnimation);
-        QVERIFY(inViewMode(f));
-        QCOMPARE(f.combo("cboSelectResearch")->currentText(), QString("Categoria"));
-        QVERIFY(f.combo("cboFindCategoria")->isVisible());
-        QCOMPARE(f.child<QLabel>("lblSearchDescription")->text(),
-                 QString("Seleziona la categoria da ricercare"));
-        QCOMPARE(f.focused(), f.box(0));
-        QCOMPARE(f.boxes.count(), 0);
+        w.click("cmdSposta(2)");
+        ArrowFrames frames(w.win->imgFreccia);
+        w.click("optWork(0)");
+        QCOMPARE(frames.count, 0);
+        QVERIFY(!w.win->SuppressArrowAnimation);
+        QCOMPARE(mode(w), "view");
+        QCOMPARE(w.win->lblSearchDescription->text(), "Seleziona la categoria da ricercare");
+        QVERIFY(w.win->cboFindCategoria->isVisible());
+        QCOMPARE(w.win->focusWidget(), w.widget("txtdb(0)"));
         // A user's choice of search type still plays it.
-        QVERIFY(arrowFramesDuring(f, [&] { f.pick(f.combo("cboSelectResearch"), "Titolo"); }) > 0);
+        w.pick("cboSelectResearch", "Titolo");
+        QVERIFY(frames.count > 0);
+        QCOMPARE(w.said(), QStringList());
     }
 
     void counterDoubleClickToggles() {
-        EditingFixture f;
-        QVERIFY(f.create(tips));
-        f.open();
-        QLabel* counter = f.child<QLabel>("lblNumRecord");
-        QTest::mouseDClick(counter, Qt::LeftButton);
-        QVERIFY(inEditMode(f));
-        QTest::mouseDClick(counter, Qt::LeftButton);
-        QVERIFY(inViewMode(f));
-
+        ArchiveWindow w;
+        QVERIFY(w.open(tips));
+        QTest::mouseDClick(w.win->lblNumRecord, Qt::LeftButton);
+        QCOMPARE(mode(w), "edit");
+        QTest::mouseDClick(w.win->lblNumRecord, Qt::LeftButton);
+        QCOMPARE(mode(w), "view");
         // Not while a tip is being added; the option button then discards it without asking.
-        f.enterEditMode();
-        f.click(f.button("cmdSposta(3)"));
-        f.click(f.tool(0));
-        f.type(0, "Mai salvato");
-        f.type(1, "corpo");
-        f.typeIn(f.combo("cboInsertCategoria"), "Nuova");
-        QTest::mouseDClick(counter, Qt::LeftButton);
-        QVERIFY(inEditMode(f));
-        QVERIFY(f.tool(1)->isEnabled());
-        QCOMPARE(f.boxText(0), QString("Mai salvato"));
-
-        f.click(f.button("optWork(0)"));
-        QVERIFY(inViewMode(f));
-        QCOMPARE(f.boxes.count(), 0);
+        w.click("optWork(1)");
+        w.click("cmdSposta(3)");
+        w.click("cmdTool(0)");
+        w.fill({"Mai salvato", "corpo", "Nuova"});
+        QTest::mouseDClick(w.win->lblNumRecord, Qt::LeftButton);
+        QCOMPARE(mode(w), "edit");
+        QVERIFY(w.win->cmdTool[1]->isEnabled());
+        w.click("optWork(0)");
+        QCOMPARE(mode(w), "view");
         QCOMPARE(GenericBas::TipsRecordset->EditMode(), int(qn::dbEditNone));
-        QVERIFY(!f.combo("cboInsertCategoria")->isVisible());
-        QVERIFY(f.button("cmdSposta(0)")->isEnabled());
-        QCOMPARE(f.boxText(0), QString("Alfa")); // the search type reset reloads all tips
-        QCOMPARE(f.counter(), QString("1  di  5"));
-        // Edit mode again finds the panel browsing.
-        f.enterEditMode();
-        QVERIFY(f.tool(0)->isEnabled());
-        QVERIFY(!f.tool(1)->isEnabled());
-        QCOMPARE(f.rowsAfterClose().size(), tips.size());
+        QVERIFY(!w.win->cboInsertCategoria->isVisible() && w.win->cmdSposta[0]->isEnabled());
+        QCOMPARE(w.tip(), "Alfa 1  di  5"); // the search type reset reloads all tips
+        w.click("optWork(1)");              // and edit mode finds the panel browsing
+        QVERIFY(w.win->cmdTool[0]->isEnabled() && !w.win->cmdTool[1]->isEnabled());
+        QCOMPARE(w.said(), QStringList());
+        QCOMPARE(w.stored().size(), tips.size());
     }
 
     void counterRefusesOnAReadOnlyArchive() {
-        EditingFixture f;
-        QVERIFY(f.create(tips));
-        QVERIFY(QFile::setPermissions(f.path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-        f.open({QMessageBox::Ok});
-        QVERIFY(!f.button("optWork(1)")->isEnabled());
-        QTest::mouseDClick(f.child<QLabel>("lblNumRecord"), Qt::LeftButton);
-        QVERIFY(inViewMode(f));
-        QCOMPARE(f.boxes.count(), 1);
+        ArchiveWindow w;
+        QVERIFY(w.open(tips, {QMessageBox::Ok}, true));
+        QTest::mouseDClick(w.win->lblNumRecord, Qt::LeftButton);
+        QCOMPARE(mode(w), "view");
+        QCOMPARE(w.boxes.count(), 1);
     }
 
-    void emptyArchiveOpensInEditModeAndTakesAFirstTip() {
-        EditingFixture f;
-        QVERIFY(f.create({}));
-        f.open({QMessageBox::Ok});
-        QCOMPARE(f.boxes.count(), 1);
-        QVERIFY(f.boxes.last().text.startsWith("Il Database Quillnote.mdb è vuoto."));
-        QVERIFY(inEditMode(f));
-        QCOMPARE(f.counter(), QString("0  di  0"));
-
-        f.click(f.tool(0));
-        QCOMPARE(f.combo("cboInsertCategoria")->count(), 0);
-        f.type(0, "Primo");
-        f.type(1, "corpo");
-        f.typeIn(f.combo("cboInsertCategoria"), "Inizio");
-        f.click(f.tool(1));
-        QCOMPARE(f.boxes.count(), 1);
-        QCOMPARE(f.counter(), QString("1  di  1"));
-        QVERIFY(!f.combo("cboTitoli")->isEnabled()); // one title offers no choice
-        QCOMPARE(f.rowsAfterClose(), QStringList({"1|Primo|corpo|Inizio|||<null>"}));
+    void emptyArchiveTakesAFirstTip() {
+        ArchiveWindow w;
+        QVERIFY(w.open({}, {QMessageBox::Ok}));
+        QCOMPARE(mode(w), "edit");
+        w.click("cmdTool(0)");
+        QCOMPARE(w.win->cboInsertCategoria->count(), 0);
+        w.fill({"Primo", "corpo", "Inizio"});
+        w.click("cmdTool(1)");
+        QCOMPARE(w.tip(), "Primo 1  di  1");
+        QVERIFY(!w.win->cboTitoli->isEnabled()); // one title offers no choice
+        QCOMPARE(w.boxes.count(), 1);
+        QCOMPARE(w.stored(), QStringList({"1|Primo|corpo|Inizio|||<null>"}));
     }
 };
 
