@@ -8,13 +8,8 @@
 #include <QTest>
 
 DialogDriver::DialogDriver(QObject* parent) : QObject(parent) {
-    m_timer.setInterval(10);
     connect(&m_timer, &QTimer::timeout, this, &DialogDriver::poll);
-    m_timer.start();
-}
-
-void DialogDriver::onNext(const char* className, Action action) {
-    m_queue.append({QByteArray(className), std::move(action)});
+    m_timer.start(10);
 }
 
 void DialogDriver::onFileDialog(std::function<void(QFileDialog*)> action) {
@@ -22,32 +17,25 @@ void DialogDriver::onFileDialog(std::function<void(QFileDialog*)> action) {
 }
 
 void DialogDriver::poll() {
-    if (m_queue.isEmpty())
-        return;
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible() || !modal->inherits(m_queue.first().className.constData()))
-        return;
-    const Step step = m_queue.takeFirst();
+    if (m_queue.isEmpty() || !modal || !modal->isVisible() || !modal->inherits(m_queue.first().first)) return;
     ++m_done;
-    step.action(modal);
+    m_queue.takeFirst().second(modal);
 }
 
 void TypeFileName(QFileDialog* dialog, const QString& text) {
-    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    if (!edit)
-        return;
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
+    if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
 }
 
 void PressAccept(QFileDialog* dialog) {
     auto* box = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
-    QPushButton* button = box ? box->button(dialog->acceptMode() == QFileDialog::AcceptOpen
-                                                ? QDialogButtonBox::Open
-                                                : QDialogButtonBox::Save)
-                              : nullptr;
+    const bool open = dialog->acceptMode() == QFileDialog::AcceptOpen;
+    QPushButton* button = box ? box->button(open ? QDialogButtonBox::Open : QDialogButtonBox::Save) : nullptr;
     if (button && button->isEnabled())
         button->click();
     else

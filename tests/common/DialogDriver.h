@@ -4,8 +4,6 @@
 // once on the next active modal widget of the given type; it must close the dialog (accept,
 // reject) or leave it open for a later action.
 
-#include <QObject>
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -21,22 +19,18 @@ public:
     explicit DialogDriver(QObject* parent = nullptr);
 
     // Runs `action` on the next modal widget that inherits `className` ("QFileDialog").
-    void onNext(const char* className, Action action);
+    void onNext(const char* className, Action action) { m_queue.append({className, std::move(action)}); }
     // Shorthand for QFileDialog.
     void onFileDialog(std::function<void(QFileDialog*)> action);
 
     int done() const { return m_done; }
-    int pending() const { return static_cast<int>(m_queue.size()); }
+    int pending() const { return int(m_queue.size()); }
 
 private:
-    struct Step {
-        QByteArray className;
-        Action action;
-    };
     void poll();
 
     QTimer m_timer;
-    QList<Step> m_queue;
+    QList<std::pair<QByteArray, Action>> m_queue;
     int m_done = 0;
 };
 

@@ -1,24 +1,12 @@
 #include "MessageBoxWatcher.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QPushButton>
 #include <QTest>
 
 MessageBoxWatcher::MessageBoxWatcher(QObject* parent) : QObject(parent) {
-    m_timer.setInterval(10);
     connect(&m_timer, &QTimer::timeout, this, &MessageBoxWatcher::poll);
-    m_timer.start();
-}
-
-MessageBoxWatcher::~MessageBoxWatcher() = default;
-
-void MessageBoxWatcher::arm(QMessageBox::StandardButton answer) {
-    m_answers.append(answer);
-}
-
-void MessageBoxWatcher::arm(const QList<QMessageBox::StandardButton>& answers) {
-    m_answers.append(answers);
+    m_timer.start(10);
 }
 
 void MessageBoxWatcher::clear() {
@@ -34,31 +22,17 @@ bool MessageBoxWatcher::waitForCount(int n, int timeoutMs) {
 void MessageBoxWatcher::poll() {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     // A box already answered may linger until its exec() returns.
-    if (!box || box == m_handled || !box->isVisible())
-        return;
+    if (!box || box == m_handled || !box->isVisible()) return;
     m_handled = box;
-
-    Seen s;
-    s.title = box->windowTitle();
-    s.text = box->text();
-    s.icon = box->icon();
-    s.buttons = box->standardButtons();
-    if (QPushButton* def = box->defaultButton())
-        s.defaultButton = box->standardButton(def);
-
-    QAbstractButton* target = nullptr;
-    if (!m_answers.isEmpty()) {
-        s.answer = m_answers.takeFirst();
-        target = box->button(s.answer);
-    } else {
-        ++m_unexpected;
-    }
-    if (!target)
-        target = box->escapeButton() ? box->escapeButton() : static_cast<QAbstractButton*>(box->defaultButton());
-    if (target && s.answer == QMessageBox::NoButton)
-        s.answer = box->standardButton(target);
+    QPushButton* def = box->defaultButton();
+    Seen s{box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+           def ? box->standardButton(def) : QMessageBox::NoButton};
+    m_unexpected += m_answers.isEmpty() ? 1 : 0;
+    QAbstractButton* target = m_answers.isEmpty() ? nullptr : box->button(s.answer = m_answers.takeFirst());
+    // Unexpected, or an answer the box does not offer: it leaves as Esc would take it.
+    if (!target) target = box->escapeButton() ? box->escapeButton() : def;
+    if (target && s.answer == QMessageBox::NoButton) s.answer = box->standardButton(target);
     m_seen.append(s);
-
     if (target)
         target->click();
     else

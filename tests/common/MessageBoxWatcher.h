@@ -11,11 +11,8 @@
 // A box that arrives when no answer is left is still recorded (unexpected() counts it) and
 // closed with its escape or default button, so a faulty test fails instead of hanging.
 
-#include <QList>
 #include <QMessageBox>
-#include <QObject>
 #include <QPointer>
-#include <QString>
 #include <QTimer>
 
 class MessageBoxWatcher : public QObject {
@@ -23,26 +20,23 @@ class MessageBoxWatcher : public QObject {
 
 public:
     struct Seen {
-        QString title;
-        QString text;
+        QString title, text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QMessageBox::StandardButtons buttons;
-        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
-        QMessageBox::StandardButton answer = QMessageBox::NoButton;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton, answer = QMessageBox::NoButton;
     };
 
     explicit MessageBoxWatcher(QObject* parent = nullptr);
-    ~MessageBoxWatcher() override;
 
     // Queue the answer for the next box (appends; call once per expected box).
-    void arm(QMessageBox::StandardButton answer = QMessageBox::Ok);
-    void arm(const QList<QMessageBox::StandardButton>& answers);
+    void arm(QMessageBox::StandardButton answer = QMessageBox::Ok) { m_answers.append(answer); }
+    void arm(const QList<QMessageBox::StandardButton>& answers) { m_answers.append(answers); }
 
-    int count() const { return static_cast<int>(m_seen.size()); }
+    int count() const { return int(m_seen.size()); }
     int unexpected() const { return m_unexpected; }
-    int pending() const { return static_cast<int>(m_answers.size()); }
+    int pending() const { return int(m_answers.size()); }
     const QList<Seen>& seen() const { return m_seen; }
-    Seen last() const { return m_seen.isEmpty() ? Seen{} : m_seen.constLast(); }
+    Seen last() const { return m_seen.value(m_seen.size() - 1); }
     // Lines of the last text, split at "\n".
     QStringList lastLines() const { return last().text.split(QLatin1Char('\n')); }
     void clear();
