@@ -1,22 +1,15 @@
 // Start-up and the shared routines: path pieces, quoting, file tests, the private temporary
 // folder, always-on-top, and Main's choice of archive, its messages and the single-copy lock.
+#include "EngineFixture.h"
 #include "MessageBoxWatcher.h"
 #include "mainwindow/frmTips.h"
 #include "startup/GenericBas.h"
 #include "startup/Platform.h"
 #include "tipsdb/CreateDB.h"
 
-#include <QAbstractButton>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QLockFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
-
+#include <QtTest>
+#include <QtWidgets>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace GenericBas;
 
@@ -26,16 +19,10 @@ namespace {
 struct StartupRun {
     QTemporaryDir dir;
     MessageBoxWatcher watcher;
-    StartupOptions options;
-
-    StartupRun() {
-        options.appFolder = dir.path();
-        options.lockFolder = dir.filePath(QStringLiteral("run"));
-        QDir().mkpath(options.lockFolder);
-    }
+    StartupOptions options{dir.path(), dir.path(), {}};
     ~StartupRun() { Shutdown(); }
-    QString file(const QString& name) const { return dir.filePath(name); }
-    bool main(const QStringList& args) {
+    QString file(const QString& name = QStringLiteral("Quillnote.mdb")) const { return dir.filePath(name); }
+    bool main(const QStringList& args = {}) {
         DatabasePath.clear();
         return Main(args, options);
     }
@@ -52,279 +39,135 @@ class tst_GenericBas : public QObject {
     Q_OBJECT
 
 private slots:
-    void pathPieces_data();
-    void pathPieces();
-    void quoteSqlDoublesApostrophesOnly();
-    void fileExistsAsksOnlyTheAttributes();
-    void fileExistsLeavesAnOpenArchiveLocked();
-    void tempFolderIsPrivate();
-    void privateFolderRefusesForeignOrLinkedFolders();
-    void trailingSeparator();
-    void setTopMostTogglesTheHint();
-
-    void mainCreatesTheDefaultArchive();
-    void mainKeepsAnExistingDefault();
-    void commandLineRules_data();
-    void commandLineRules();
-    void creationFailureIsReported();
-    void missingEngineStopsWithThreeLines();
-    void secondCopyEndsSilently();
-    void staleLockDoesNotBlock();
-    void qtSpeaksItalianAfterStartup();
-};
-
-void tst_GenericBas::pathPieces_data() {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("folder");
-    QTest::newRow("full path") << "/a/b.mdb" << "b.mdb" << "/a/";
-    QTest::newRow("bare name") << "b.mdb" << "" << "";
-    QTest::newRow("empty") << "" << "" << "";
-    QTest::newRow("root") << "/" << "" << "/";
-    QTest::newRow("root file") << "/Quillnote.mdb" << "Quillnote.mdb" << "/";
-    QTest::newRow("folder only") << "/a/b/" << "" << "/a/b/";
-    QTest::newRow("relative") << "dati/x y.mdb" << "x y.mdb" << "dati/";
-    QTest::newRow("backslash is a name character") << "c:\\a\\b.mdb" << "" << "";
-}
-
-void tst_GenericBas::pathPieces() {
-    QFETCH(QString, path);
-    QFETCH(QString, name);
-    QFETCH(QString, folder);
-    QCOMPARE(FileNameOf(path), name);
-    QCOMPARE(FolderOf(path), folder);
-}
-
-void tst_GenericBas::quoteSqlDoublesApostrophesOnly() {
-    QCOMPARE(QuoteSql(QStringLiteral("l'ultimo")), QStringLiteral("l''ultimo"));
-    QCOMPARE(QuoteSql(QStringLiteral("'a''b'")), QStringLiteral("''a''''b''"));
-    QCOMPARE(QuoteSql(QStringLiteral("senza apici \"*?#[")), QStringLiteral("senza apici \"*?#["));
-    QCOMPARE(QuoteSql(QString()), QString());
-    QCOMPARE(QuoteSql(QStringLiteral("\u00e0 \u2019")), QStringLiteral("\u00e0 \u2019"));
-}
-
-void tst_GenericBas::fileExistsAsksOnlyTheAttributes() {
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("x.mdb"));
-    QVERIFY(!FileExists(file));
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.close();
-    QVERIFY(FileExists(file));
-    QVERIFY(!FileExists(dir.path()));
-    QVERIFY(!FileExists(QString()));
-    QVERIFY(!FileExists(dir.filePath(QStringLiteral("manca/x.mdb"))));
-    QVERIFY(!FileExists(QString(QChar(0)) + QStringLiteral("bad")));
-    if (::geteuid() != 0) { // root reads everything
-        QFile::setPermissions(file, QFileDevice::WriteOwner);
-        QVERIFY(!FileExists(file));
+    void textRoutines() {
+        // "folder|name" of each path; "\" is a name character.
+        QStringList pieces;
+        for (const QString path : {"/a/b.mdb", "b.mdb", "", "/", "dati/x y.mdb", "c:\\a\\b.mdb"})
+            pieces << FolderOf(path) + "|" + FileNameOf(path);
+        QCOMPARE(pieces, QStringList({"/a/|b.mdb", "|", "|", "/|", "dati/|x y.mdb", "|"}));
+        QCOMPARE(QuoteSql("'a''b' l'ultimo"), "''a''''b'' l''ultimo");
+        QCOMPARE(QuoteSql("senza apici \"*?#["), "senza apici \"*?#[");
+        // A program in the root folder has "/" as its folder, not "//".
+        QCOMPARE(qn::platform::WithTrailingSeparator("/") + qn::platform::WithTrailingSeparator("/q"),
+                 "//q/");
+        QVERIFY(IsJetInstalled());
     }
-}
 
-void tst_GenericBas::fileExistsLeavesAnOpenArchiveLocked() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("aperto.mdb"));
-    QVERIFY(CreateDB::CreateTipsDatabase(path));
-    auto db = qn::DBEngine::Workspaces(0).OpenDatabase(path, true, false);
-    QVERIFY(FileExists(path));
-    QVERIFY_THROWS_EXCEPTION(qn::EngineError, qn::DBEngine::Workspaces(0).OpenDatabase(path, true, false));
-    // Another process is refused too, and the archive still works for us.
-    QProcess shell;
-    shell.start(QStringLiteral("sqlite3"), {path, QStringLiteral("BEGIN EXCLUSIVE; COMMIT;")});
-    QVERIFY(shell.waitForFinished(10000));
-    QVERIFY(shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty());
-    auto rs = db->OpenRecordset(QStringLiteral("TipsTable"), qn::dbOpenDynaset);
-    QCOMPARE(rs->RecordCount(), 0L);
-}
-
-void tst_GenericBas::tempFolderIsPrivate() {
-    const QString folder = TempFolder();
-    QVERIFY(!folder.isEmpty());
-    QVERIFY(folder.endsWith(QLatin1Char('/')));
-    QVERIFY(QFileInfo(folder).isDir());
-    QCOMPARE(Mode(folder), mode_t(0700));
-    QCOMPARE(QFileInfo(folder).ownerId(), uint(::getuid()));
-    QCOMPARE(TempFolder(), folder);
-}
-
-void tst_GenericBas::privateFolderRefusesForeignOrLinkedFolders() {
-    QTemporaryDir base;
-    const QString own = base.filePath(QStringLiteral("quillnote-%1").arg(::getuid()));
-    // A folder of ours left open to others is closed again.
-    QVERIFY(QDir().mkpath(own));
-    ::chmod(QFile::encodeName(own).constData(), 0777);
-    QCOMPARE(qn::platform::PrivateFolder(base.path()), own + QLatin1Char('/'));
-    QCOMPARE(Mode(own), mode_t(0700));
-
-    // A link planted in its place is not followed.
-    QTemporaryDir other;
-    QTemporaryDir base2;
-    const QString planted = base2.filePath(QStringLiteral("quillnote-%1").arg(::getuid()));
-    QVERIFY(QFile::link(other.path(), planted));
-    QCOMPARE(qn::platform::PrivateFolder(base2.path()), QString());
-    QCOMPARE(qn::platform::PrivateFolder(QString()), QString());
-}
-
-void tst_GenericBas::trailingSeparator() {
-    QCOMPARE(qn::platform::WithTrailingSeparator(QStringLiteral("/")), QStringLiteral("/"));
-    QCOMPARE(qn::platform::WithTrailingSeparator(QStringLiteral("/opt/q")), QStringLiteral("/opt/q/"));
-    QCOMPARE(qn::platform::WithTrailingSeparator(QStringLiteral("/opt/q/")), QStringLiteral("/opt/q/"));
-    const QString app = qn::platform::ApplicationFolder();
-    QVERIFY(app.endsWith(QLatin1Char('/')) && !app.endsWith(QStringLiteral("//")));
-    QVERIFY(QFileInfo(app).isDir());
-}
-
-void tst_GenericBas::setTopMostTogglesTheHint() {
-    QWidget w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    SetTopMost(&w, true);
-    QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
-    QVERIFY(w.isVisible());
-    SetTopMost(&w, false);
-    QVERIFY(!(w.windowFlags() & Qt::WindowStaysOnTopHint));
-    QVERIFY(w.isVisible());
-    SetTopMost(nullptr, true); // nothing to do
-}
-
-void tst_GenericBas::mainCreatesTheDefaultArchive() {
-    StartupRun run;
-    QVERIFY(run.main({}));
-    const QString expected = run.dir.path() + QStringLiteral("/Quillnote.mdb");
-    QCOMPARE(DatabasePath, expected);
-    QVERIFY(QFileInfo(expected).isFile());
-    QVERIFY(TipsWindow()->isVisible());
-    QVERIFY(TipsDatabase != nullptr);
-}
-
-void tst_GenericBas::mainKeepsAnExistingDefault() {
-    StartupRun run;
-    const QString path = run.file(QStringLiteral("Quillnote.mdb"));
-    QVERIFY(CreateDB::CreateTipsDatabase(path));
-    {
+    void fileExistsLeavesAnOpenArchiveLocked() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("aperto.mdb"));
+        QVERIFY(!FileExists(path) && !FileExists(dir.path()) && !FileExists({}));
+        QVERIFY(CreateDB::CreateTipsDatabase(path));
         auto db = qn::DBEngine::Workspaces(0).OpenDatabase(path, true, false);
-        auto rs = db->OpenRecordset(QStringLiteral("TipsTable"), qn::dbOpenDynaset);
-        rs->AddNew();
-        rs->Fields(QStringLiteral("Titolo")).SetValue(QStringLiteral("Conservato"));
-        rs->Update();
+        QVERIFY(FileExists(path));
+        // Asking must not drop the engine's locks: another process is still refused.
+        QProcess shell;
+        shell.start(QStringLiteral("sqlite3"), {path, QStringLiteral("BEGIN EXCLUSIVE; COMMIT;")});
+        QVERIFY(shell.waitForFinished(10000));
+        QVERIFY(shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty());
+        QCOMPARE(db->OpenRecordset(QStringLiteral("TipsTable"), qn::dbOpenDynaset)->RecordCount(), 0L);
     }
-    QVERIFY(run.main({}));
-    QCOMPARE(DatabasePath, path);
-    QCOMPARE(TipsWindow()->FieldText(0), QStringLiteral("Conservato"));
-}
 
-void tst_GenericBas::commandLineRules_data() {
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("opened"); // relative to the application folder, "" = default
-    QTest::newRow("slash, blank, bare name") << QStringList{"/", "altro.mdb"} << "altro.mdb";
-    QTest::newRow("slash glued to bare name") << QStringList{"/altro.mdb"} << "altro.mdb";
-    QTest::newRow("bare name") << QStringList{"altro.mdb"} << "altro.mdb";
-    QTest::newRow("upper-case extension") << QStringList{"/", "MAIUSC.MDB"} << "";
-    QTest::newRow("other extension") << QStringList{"testo.txt"} << "";
-    QTest::newRow("absolute path") << QStringList{"@/sub/dentro.mdb"} << "sub/dentro.mdb";
-    QTest::newRow("absolute path missing") << QStringList{"@/sub/manca.mdb"} << "";
-    QTest::newRow("bare name missing") << QStringList{"manca.mdb"} << "";
-    QTest::newRow("name with blanks") << QStringList{"con", "spazi.mdb"} << "con spazi.mdb";
-}
-
-void tst_GenericBas::commandLineRules() {
-    QFETCH(QStringList, args);
-    QFETCH(QString, opened);
-    StartupRun run;
-    QDir(run.dir.path()).mkpath(QStringLiteral("sub"));
-    for (const char* name : {"altro.mdb", "MAIUSC.MDB", "testo.txt", "sub/dentro.mdb", "con spazi.mdb"})
-        QVERIFY(CreateDB::CreateTipsDatabase(run.file(QString::fromUtf8(name))));
-    for (QString& a : args)
-        a.replace(QStringLiteral("@"), run.dir.path());
-
-    QVERIFY(run.main(args));
-    const QString expected = run.file(opened.isEmpty() ? QStringLiteral("Quillnote.mdb") : opened);
-    QCOMPARE(QDir::cleanPath(DatabasePath), QDir::cleanPath(expected));
-    // Falling back to the default says nothing about the ignored name.
-    for (const auto& box : run.watcher.seen())
-        QVERIFY2(!box.text.contains(QStringLiteral("manca")) && !box.text.contains(QStringLiteral("MAIUSC")),
-                 qPrintable(box.text));
-}
-
-void tst_GenericBas::creationFailureIsReported() {
-    StartupRun run;
-    run.options.appFolder = run.file(QStringLiteral("non-esiste"));
-    run.watcher.arm(QMessageBox::Ok);
-    QVERIFY(!run.main({}));
-    QCOMPARE(run.watcher.count(), 1);
-    const auto box = run.watcher.last();
-    QCOMPARE(box.text, QStringLiteral("Errore nella creazione del nuovo database"));
-    QCOMPARE(box.title, QStringLiteral("Quillnote"));
-    QCOMPARE(box.icon, QMessageBox::Critical);
-    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QVERIFY(!TipsWindow()->isVisible());
-}
-
-void tst_GenericBas::missingEngineStopsWithThreeLines() {
-    StartupRun run;
-    run.options.engineAvailable = [] { return false; };
-    run.watcher.arm(QMessageBox::Ok);
-    QVERIFY(!run.main({}));
-    QCOMPARE(run.watcher.count(), 1);
-    QCOMPARE(run.watcher.lastLines(),
-             QStringList({"Impossibile eseguire il programma!",
-                          "Nel sistema non sono presenti i file Microsoft Jet 3.5 Engines",
-                          "Installare le librerie (dll) necessarie e riprovare."}));
-    QCOMPARE(run.watcher.last().icon, QMessageBox::Critical);
-    QCOMPARE(run.watcher.last().title, QStringLiteral("Quillnote"));
-    QVERIFY(!QFile::exists(run.file(QStringLiteral("Quillnote.mdb"))));
-    QVERIFY(IsJetInstalled()); // the linked engine is there
-}
-
-void tst_GenericBas::secondCopyEndsSilently() {
-    StartupRun run;
-    QLockFile first(QDir(run.options.lockFolder).filePath(QStringLiteral("quillnote.lock")));
-    QVERIFY(first.tryLock(0));
-    QVERIFY(!run.main({}));
-    QCOMPARE(run.watcher.count(), 0);
-    QVERIFY(DatabasePath.isEmpty());
-    QVERIFY(!QFile::exists(run.file(QStringLiteral("Quillnote.mdb"))));
-    first.unlock();
-    QVERIFY(run.main({}));
-    // Now this copy holds the lock against the next one.
-    QLockFile next(QDir(run.options.lockFolder).filePath(QStringLiteral("quillnote.lock")));
-    QVERIFY(!next.tryLock(0));
-}
-
-void tst_GenericBas::staleLockDoesNotBlock() {
-    StartupRun run;
-    const QString lockPath = QDir(run.options.lockFolder).filePath(QStringLiteral("quillnote.lock"));
-    // The lock a crashed copy leaves: our own lock's contents with the number of a dead process.
-    QByteArray contents;
-    {
-        QLockFile mine(lockPath);
-        QVERIFY(mine.tryLock(0));
-        QFile f(lockPath);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        contents = f.readAll();
-        mine.unlock();
+    void privateTempFolder() {
+        const QString folder = TempFolder();
+        QVERIFY(folder.endsWith(QLatin1Char('/')) && QFileInfo(folder).ownerId() == ::getuid());
+        QCOMPARE(Mode(folder), mode_t(0700));
+        // A folder of ours left open to others is closed again; a link planted in its place is refused.
+        QTemporaryDir open, planted, other;
+        const QString name = QStringLiteral("/quillnote-%1").arg(::getuid());
+        QVERIFY(QDir().mkpath(open.path() + name));
+        ::chmod(QFile::encodeName(open.path() + name).constData(), 0777);
+        QCOMPARE(qn::platform::PrivateFolder(open.path()), open.path() + name + "/");
+        QCOMPARE(Mode(open.path() + name), mode_t(0700));
+        QVERIFY(QFile::link(other.path(), planted.path() + name));
+        QCOMPARE(qn::platform::PrivateFolder(planted.path()), QString());
     }
-    QProcess gone;
-    gone.start(QStringLiteral("true"));
-    QVERIFY(gone.waitForStarted());
-    const qint64 deadPid = gone.processId();
-    QVERIFY(gone.waitForFinished());
-    contents.replace(0, contents.indexOf('\n'), QByteArray::number(deadPid));
-    QFile f(lockPath);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(contents);
-    f.close();
 
-    QVERIFY(run.main({}));
-    QCOMPARE(DatabasePath, run.file(QStringLiteral("Quillnote.mdb")));
-}
+    void setTopMostKeepsTheWindowShown() {
+        QWidget w;
+        w.show();
+        for (bool onTop : {true, false}) {
+            SetTopMost(&w, onTop);
+            QVERIFY(bool(w.windowFlags() & Qt::WindowStaysOnTopHint) == onTop && w.isVisible());
+        }
+    }
 
-void tst_GenericBas::qtSpeaksItalianAfterStartup() {
-    StartupRun run;
-    QVERIFY(run.main({}));
-    QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("q"), QMessageBox::Yes | QMessageBox::No);
-    QCOMPARE(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), QStringLiteral("S\u00ec"));
-}
+    void commandLineRules_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("opened"); // relative to the application folder
+        QTest::newRow("no arguments") << QStringList{} << "Quillnote.mdb";
+        QTest::newRow("slash, blank, bare name") << QStringList{"/", "altro.mdb"} << "altro.mdb";
+        QTest::newRow("slash glued to bare name") << QStringList{"/altro.mdb"} << "altro.mdb";
+        QTest::newRow("upper-case extension") << QStringList{"/", "MAIUSC.MDB"} << "Quillnote.mdb";
+        QTest::newRow("absolute path") << QStringList{"@/sub/dentro.mdb"} << "sub/dentro.mdb";
+        QTest::newRow("absolute path missing") << QStringList{"@/sub/manca.mdb"} << "Quillnote.mdb";
+        QTest::newRow("name with blanks") << QStringList{"con", "spazi.mdb"} << "con spazi.mdb";
+    }
+
+    void commandLineRules() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, opened);
+        StartupRun run;
+        QDir(run.dir.path()).mkpath(QStringLiteral("sub"));
+        // Each archive holds one tip titled with its name; the default one exists already and is
+        // opened as it is, never made again.
+        for (const char* name :
+             {"Quillnote.mdb", "altro.mdb", "MAIUSC.MDB", "sub/dentro.mdb", "con spazi.mdb"})
+            EngineFixture::addTip(*EngineFixture::createTipsDatabase(run.file(name)),
+                                  QFileInfo(name).fileName());
+        QVERIFY(run.main(args.replaceInStrings(QStringLiteral("@"), run.dir.path())));
+        QCOMPARE(QDir::cleanPath(DatabasePath), run.file(opened));
+        QVERIFY(TipsWindow()->isVisible() && TipsDatabase);
+        QCOMPARE(TipsWindow()->FieldText(0), QFileInfo(opened).fileName());
+        QCOMPARE(run.watcher.count(), 0); // an ignored name is not mentioned
+    }
+
+    void failuresStopWithAMessage() {
+        const QString engineMissing = "Impossibile eseguire il programma!\n"
+                                      "Nel sistema non sono presenti i file Microsoft Jet 3.5 Engines\n"
+                                      "Installare le librerie (dll) necessarie e riprovare.";
+        for (bool engine : {false, true}) {
+            StartupRun run;
+            run.options.appFolder = run.file(QStringLiteral("non-esiste")); // the default cannot be made
+            run.options.engineAvailable = [engine] { return engine; };
+            run.watcher.arm();
+            QVERIFY(!run.main() && !TipsWindow()->isVisible());
+            QCOMPARE(run.watcher.count(), 1);
+            const auto box = run.watcher.last();
+            QCOMPARE(QStringList({box.title, box.text}),
+                     QStringList({"Quillnote",
+                                  engine ? "Errore nella creazione del nuovo database" : engineMissing}));
+            QVERIFY(box.icon == QMessageBox::Critical && box.buttons == QMessageBox::Ok);
+            QVERIFY(QLockFile(run.file("quillnote.lock")).tryLock(0)); // the lock goes with the copy
+        }
+    }
+
+    void secondCopyEndsSilently() {
+        StartupRun run;
+        QLockFile first(run.file("quillnote.lock"));
+        QVERIFY(first.tryLock(0));
+        QVERIFY(!run.main());
+        QVERIFY(run.watcher.count() == 0 && DatabasePath.isEmpty() && !QFile::exists(run.file()));
+        first.unlock();
+        // Alone, it makes the missing default archive and holds the lock against the next copy.
+        QVERIFY(run.main());
+        QVERIFY(QFileInfo(run.file()).isFile() && TipsWindow()->isVisible());
+        QVERIFY(!QLockFile(run.file("quillnote.lock")).tryLock(0));
+        // Qt's own texts are Italian too.
+        QMessageBox box(QMessageBox::Question, "t", "q", QMessageBox::Yes);
+        QCOMPARE(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), "S\u00ec");
+    }
+
+    void staleLockDoesNotBlock() {
+        StartupRun run;
+        // The lock of a copy that died: no process can have this number (pid_max is at most 2^22).
+        QFile lock(run.file("quillnote.lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly) && lock.write("99999999\nquillnote\n\n") > 0);
+        lock.close();
+        QVERIFY(run.main());
+        QCOMPARE(DatabasePath, run.file());
+    }
+};
 
 QTEST_MAIN(tst_GenericBas)
 #include "tst_genericbas.moc"
