@@ -1,7 +1,8 @@
 #pragma once
 // A real main window on a tips archive in a temporary folder, loaded the way start-up loads it.
-// Its message boxes are answered by a MessageBoxWatcher; once the window has let the file go,
-// the rows are read back through plain SQLite, so a test sees exactly what reached the file.
+// Its message boxes are answered by a MessageBoxWatcher, and a box no answer was armed for fails
+// the test. Once the window has let the file go, the rows are read back through plain SQLite, so
+// a test sees exactly what reached the file.
 //
 //     ArchiveWindow w;
 //     QVERIFY(w.open({{"Alfa"}, {"Beta"}}));            // new archive, then Form_Load
@@ -19,7 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QVariant>
+#include <QTest>
 #include <memory>
 
 using Answers = QList<QMessageBox::StandardButton>;
@@ -28,7 +29,7 @@ using Answers = QList<QMessageBox::StandardButton>;
 struct Tip {
     Tip(QVariant t, QVariant p = "corpo", QVariant c = "Varie", QVariant k = {}, QVariant n = {},
         QVariant b = {})
-        : fields{std::move(t), std::move(p), std::move(c), std::move(k), std::move(n), std::move(b)} {}
+        : fields{t, p, c, k, n, b} {}
     QVariant fields[6]; // Titolo, Procedura, Categoria, ChiaveRicerca, Note, Bookmark
 };
 
@@ -37,8 +38,6 @@ namespace TestArchive {
 bool CreateTips(const QString& path, const QList<Tip>& tips = {});
 // Removes every write permission bit (chmod a-w).
 bool MakeReadOnly(const QString& path);
-// Whether nothing holds the file: an exclusive opening through the engine succeeds.
-bool IsFree(const QString& path);
 // Every row of TipsTable by key, read through plain SQLite: "key|Titolo|Procedura|Categoria|
 // ChiaveRicerca|Note|Bookmark", Null shown as "<null>".
 QStringList Rows(const QString& path);
@@ -51,29 +50,32 @@ QString Box(const QString& text, QMessageBox::Icon icon,
 
 class ArchiveWindow {
 public:
-    ArchiveWindow();
-    ~ArchiveWindow() { close(); }
-
+    ~ArchiveWindow() {
+        close();
+        QCOMPARE(boxes.unexpected(), 0);
+    }
     // A new archive holding `tips` (read-only when asked), loaded; `answers` answer the load's boxes.
     bool open(const QList<Tip>& tips, const Answers& answers = {}, bool readOnly = false);
     // Form_Load with DatabasePath = `archive` (default: path).
-    void load(const Answers& answers = {}, const QString& archive = {});
+    bool load(const Answers& answers = {}, const QString& archive = {});
     // Closes the window (it unloads) and drops the program-wide archive objects.
     void close();
-    // Closes the window, then reads the file's rows (TestArchive::Rows).
-    QStringList stored();
+    // Closes the window, then reads the file's rows.
+    QStringList stored() { return close(), TestArchive::Rows(path); }
 
-    QWidget* widget(const QString& name) const;
+    QWidget* widget(const QString& name) const { return win->findChild<QWidget*>(name); }
     QString boxText(int index) const;
-    QString counter() const;
     // "title counter": the tip shown and its place, e.g. "Alfa 1  di  2".
-    QString tip() const { return boxText(0) + QLatin1Char(' ') + counter(); }
+    QString tip() const { return boxText(0) + ' ' + counter(); }
+    QString counter() const { return win->lblNumRecord->text(); }
     QStringList items(const QString& comboName) const;
     // Every box seen so far, formatted as Box() formats it.
     QStringList said() const;
 
-    // Clicks a control; false when the boxes answered by `answers` did not all come.
-    bool click(const QString& name, const Answers& answers = {});
+    // Each runs an action; false when the boxes answered by `answers` did not all come.
+    bool click(const QString& name, const Answers& answers = {}) {
+        return answering(answers, [&] { QTest::mouseClick(widget(name), Qt::LeftButton); });
+    }
     // A user's pick in a list: selects the entry and reports it as activated.
     bool pick(const QString& comboName, const QString& text, const Answers& answers = {});
     // Replaces the text of a box or an editable list as the user would type it.
@@ -82,10 +84,15 @@ public:
     void fill(const QStringList& values);
 
     QTemporaryDir dir;
-    const QString path;
+    const QString path = dir.filePath(QStringLiteral("Quillnote.mdb"));
     std::unique_ptr<frmTips> win;
     MessageBoxWatcher boxes;
 
 private:
-    bool answered(const Answers& answers, int before);
+    template <class F> bool answering(const Answers& answers, F action) {
+        const int before = boxes.count();
+        boxes.arm(answers);
+        action();
+        return boxes.waitForCount(before + int(answers.size()));
+    }
 };

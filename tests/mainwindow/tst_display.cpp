@@ -1,10 +1,15 @@
-// Showing tips, the counter, the navigation buttons and the highlighting of a found word.
+// Showing tips: record views and the title list, the counter, the navigation buttons and the
+// highlighting of a found word.
 #include "TestArchive.h"
 #include "startup/GenericBas.h"
 
 #include <QtTest>
 
 namespace {
+
+QString categoryView(const QString& category) {
+    return "SELECT * FROM TipsTable WHERE [Categoria]='" + category + "'ORDER BY[Titolo]ASC";
+}
 
 // The five field boxes and whether the mark is shown, e.g. "Titolo|proc|Cat|key|note|*".
 QString fields(const ArchiveWindow& w) {
@@ -37,18 +42,16 @@ private slots:
     void navigation() {
         QFETCH(QStringList, titles);
         QFETCH(QStringList, steps);
-        const QList<Tip> tips(titles.begin(), titles.end());
         ArchiveWindow w;
-        QVERIFY(w.open(tips, tips.isEmpty() ? Answers{QMessageBox::Ok} : Answers()));
+        QVERIFY(w.open(QList<Tip>(titles.begin(), titles.end()), Answers(titles.isEmpty(), QMessageBox::Ok)));
         for (const QString& step : steps) {
             w.click(QString("cmdSposta(%1)").arg(step.at(0)));
             QCOMPARE(w.tip(), step.mid(1));
             // At either end the set is moved back onto the tip shown.
-            if (!tips.isEmpty())
+            if (!titles.isEmpty())
                 QCOMPARE(GenericBas::TipsRecordset->Fields("Titolo").Value().toString(), w.boxText(0));
         }
         QCOMPARE(w.win->cboTitoli->currentText(), w.boxText(0));
-        QCOMPARE(w.boxes.count(), tips.isEmpty() ? 1 : 0); // only the load's message
     }
 
     void nullFieldsLeaveTheirBoxesEmpty() {
@@ -78,7 +81,6 @@ private slots:
         QCOMPARE(w.win->txtLine[0]->selectedText(), "File");
         QCOMPARE(w.win->txtLine[0]->selectionStart(), 12);
         QCOMPARE(QApplication::focusWidget(), w.win->txtLine[0]);
-
         w.pick("cboSelectResearch", "Procedura");
         QTest::keyClicks(w.win->txtFindTxt, "split");
         w.click("cmdSposta(3)");
@@ -92,6 +94,60 @@ private slots:
         w.win->txtFindTxt->setText("Aprire");
         w.win->HighlightSearchText();
         QVERIFY(!w.win->txtLine[0]->hasSelectedText());
+    }
+
+    // An untitled tip is left out of the list, so the list is searched by title, not by position.
+    void titleListInViewOrder() {
+        ArchiveWindow w;
+        QVERIFY(w.open({{"ciao"}, {"Època"}, {QVariant()}, {"beta"}, {"Alfa"}, {"epoca"}}));
+        const QStringList titles = w.items("cboTitoli");
+        QCOMPARE(titles.mid(0, 3), QStringList({"Alfa", "beta", "ciao"}));
+        // Both spellings of "epoca" sort together, after "ciao".
+        QCOMPARE(QSet<QString>(titles.begin() + 3, titles.end()), QSet<QString>({"Època", "epoca"}));
+        QCOMPARE(w.tip(), " 1  di  6"); // the untitled tip sorts first
+        QCOMPARE(w.win->cboTitoli->currentIndex(), -1);
+        w.click("cmdSposta(2)");
+        QCOMPARE(w.win->cboTitoli->currentText(), "Alfa");
+    }
+
+    void categoryViews() {
+        ArchiveWindow w;
+        QVERIFY(w.open({{"Uno", "p", "A"}, {"Due", "p", "B"}, {"Tre", "p", "B"}}));
+        // One record: its title is listed, but the list offers no choice.
+        w.win->LoadView(categoryView("A"));
+        QCOMPARE(w.items("cboTitoli"), QStringList{"Uno"});
+        QVERIFY(!w.win->cboTitoli->isEnabled());
+        QCOMPARE(w.tip(), "Uno 1  di  1");
+        w.win->LoadView(categoryView("B"));
+        QCOMPARE(w.items("cboTitoli"), QStringList({"Due", "Tre"}));
+        QVERIFY(w.win->cboTitoli->isEnabled());
+        // SQL the engine refuses keeps the view, silently.
+        w.win->LoadView("SELECT * FROM TabellaCheNonCe");
+        QCOMPARE(GenericBas::TipsRecordset->RecordCount(), 2L);
+        // FillTitleList lists every title of the table and keeps the position in the view.
+        w.click("cmdSposta(2)");
+        const QByteArray before = GenericBas::TipsRecordset->Bookmark();
+        w.win->FillTitleList();
+        QCOMPARE(GenericBas::TipsRecordset->Bookmark(), before);
+        QCOMPARE(w.items("cboTitoli"), QStringList({"Due", "Tre", "Uno"}));
+        QCOMPARE(GenericBas::TipsRecordset->RecordCount(), 2L);
+        // While the program sets the lists, a view leaves the title list empty.
+        w.win->SuppressListEvents = true;
+        w.win->LoadView(categoryView("B"));
+        w.win->SuppressListEvents = false;
+        QCOMPARE(w.items("cboTitoli"), QStringList());
+        QVERIFY(!w.win->cboTitoli->isEnabled());
+        QCOMPARE(w.tip(), "Due 1  di  2");
+        // A view without records: the message; the boxes and the list still show the former view,
+        // but navigation runs on the whole table.
+        w.win->LoadView(categoryView("B"));
+        w.boxes.arm(QMessageBox::Ok);
+        w.win->LoadView(categoryView("Nessuna"));
+        QCOMPARE(w.said(), QStringList{Box("Nessun record trovato.", QMessageBox::Information)});
+        QCOMPARE(w.items("cboTitoli"), QStringList({"Due", "Tre"}));
+        QCOMPARE(w.tip(), "Due 1  di  2");
+        w.click("cmdSposta(2)");
+        QCOMPARE(w.tip(), "Tre 2  di  3");
     }
 };
 

@@ -1,5 +1,5 @@
-// Adding, changing, deleting and abandoning tips in the main window, checked on screen and in
-// the file read back through plain SQLite.
+// Adding, changing, deleting and abandoning tips, the switch between view and edit mode, and the
+// bookmarks, checked on screen and in the file read back through plain SQLite.
 #include "EngineFixture.h"
 #include "TestArchive.h"
 #include "startup/GenericBas.h"
@@ -23,9 +23,44 @@ bool browsing(const ArchiveWindow& w) {
            !w.win->cboInsertCategoria->isVisible() && w.win->txtLine[0]->isReadOnly();
 }
 
+// "edit" or "view" when the option buttons and both panels agree on it.
+QString mode(const ArchiveWindow& w) {
+    const bool edit = w.win->picWorkButton->isVisible();
+    if (edit == w.win->picSearch->isVisible() || edit != w.win->optWork[1]->isChecked()) return "mixed";
+    return edit ? "edit" : "view";
+}
+
 // The three tips in edit mode.
 bool openForEditing(ArchiveWindow& w) {
     return w.open(threeTips) && w.click("optWork(1)");
+}
+
+// The report of an engine error.
+QString engineError(long number) {
+    return Box(QString("Errore numero: %1\n").arg(number) + qn::errorDescription(number),
+               QMessageBox::Critical);
+}
+
+const QList<Tip> marked = {{"Alfa", "uno", "Grafica"},
+                           {"Bravo", "due", "Varie", {}, {}, 0},
+                           {"Charlie", "tre", "Grafica", {}, {}, 1}};
+const QString Add = Box("Vuoi aggiungere un segnalibro al record corrente?", QMessageBox::Question,
+                        QMessageBox::Yes | QMessageBox::No);
+const QString Remove = Box("Vuoi eliminare il segnalibro associato al record corrente?",
+                           QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+
+// Clicks cmdBookmark and answers the question; the question and whether the mark is shown afterwards.
+QString toggle(ArchiveWindow& w, QMessageBox::StandardButton answer) {
+    if (!w.click("cmdBookmark", {answer})) return "no question";
+    return w.said().last() + (w.win->imgBookmark->isVisible() ? " *" : " -");
+}
+
+// The Bookmark column of the stored rows, by key.
+QStringList marks(ArchiveWindow& w) {
+    QStringList out;
+    for (const QString& row : w.stored())
+        out << row.section('|', 6);
+    return out;
 }
 
 } // namespace
@@ -64,26 +99,14 @@ private slots:
             QCOMPARE(w.win->focusWidget(), w.widget(step.focus));
             QVERIFY(w.win->cmdTool[1]->isEnabled()); // still adding
         }
-        // 30 characters of category and 20 of search key are accepted.
-        w.type("cboInsertKey", k20);
-        w.click("cmdTool(1)");
-        QCOMPARE(w.boxes.count(), 6);
-        QVERIFY(browsing(w));
-        QCOMPARE(w.stored(), threeRows + QStringList{"4|Nuovo|testo|" + c30 + "|" + k20 + "||<null>"});
-    }
-
-    void storedFieldsAreTrimmedOfBlanksOnly() {
-        ArchiveWindow w;
-        QVERIFY(openForEditing(w));
-        w.click("cmdTool(0)");
-        w.fill({"   ", "  riga uno\n\triga due  ", " Nuova "});
+        // 30 characters of category and 20 of search key are accepted. A title of blanks passes the
+        // empty check and is stored as the empty text; only blanks around are trimmed.
+        w.fill({"   ", "  riga uno\n\triga due  ", c30, k20});
         w.type("txtdb(4)", "  nota ");
         w.click("cmdTool(1)");
         QVERIFY(browsing(w));
-        // A title of blanks passes the empty check and is stored as the empty text; an empty search
-        // key is stored as the empty text, not Null; tabs and line breaks inside stay.
-        QCOMPARE(w.stored(), threeRows + QStringList{"4||riga uno\n\triga due|Nuova||nota|<null>"});
-        QCOMPARE(w.said(), QStringList());
+        QCOMPARE(w.stored(),
+                 threeRows + QStringList{"4||riga uno\n\triga due|" + c30 + "|" + k20 + "|nota|<null>"});
     }
 
     void newTipIsShownLastAndEditedTipStays() {
@@ -104,11 +127,10 @@ private slots:
         QVERIFY(!w.win->txtLine[0]->isReadOnly());
         for (const char* off : {"cmdSposta(2)", "cboTitoli", "cmdBookmark"})
             QVERIFY2(!w.widget(off)->isEnabled(), off);
-        w.fill({"Zulu", "secondo corpo", "Grafica", ""});
+        w.fill({"Zulu", "secondo corpo", "Grafica", ""}); // an empty key is stored as the empty text
         w.click("cmdTool(1)");
         QCOMPARE(w.tip(), "Zulu 2  di  4");
         QVERIFY(browsing(w));
-        QCOMPARE(w.said(), QStringList());
         QCOMPARE(w.stored(), QStringList({threeRows[0], "2|Zulu|secondo corpo|Grafica||nota d|<null>",
                                           threeRows[2], "4|Alfa|nuovo corpo|Nuovissima|||<null>"}));
     }
@@ -132,16 +154,17 @@ private slots:
         QCOMPARE(w.items("cboGenericFind"), QStringList());
         QCOMPARE(w.boxText(1) + w.boxText(2) + w.boxText(3) + w.boxText(4), QString());
         QVERIFY(!w.win->imgBookmark->isVisible());
-        // Elimina and Modifica on an empty view only say so.
-        for (const char* command : {"cmdTool(2)", "cmdTool(4)"}) {
+        // Elimina, Modifica and the bookmark on an empty view only say so.
+        const QString empty =
+            Box("Attenzione: il database è vuoto!\nPer iniziare ad inserire i dati, premere il "
+                "pulsante Nuovo.",
+                QMessageBox::Information);
+        for (const char* command : {"cmdTool(2)", "cmdTool(4)", "cmdBookmark"}) {
             QVERIFY(w.click(command, {QMessageBox::Ok}));
             QCOMPARE(w.said().last(),
-                     Box("Attenzione: il database è vuoto!\nPer iniziare ad inserire i dati, premere "
-                         "il pulsante Nuovo.",
-                         QMessageBox::Information));
+                     command[3] == 'B' ? Box("Database vuoto!", QMessageBox::Warning) : empty);
             QVERIFY(browsing(w));
         }
-        QCOMPARE(w.boxes.unexpected(), 0);
         QCOMPARE(w.stored(), QStringList());
     }
 
@@ -157,7 +180,6 @@ private slots:
             QCOMPARE(w.boxText(1) + w.boxText(2) + w.boxText(3), "secondo corpoGraficaSort");
             QVERIFY(browsing(w));
         }
-        QCOMPARE(w.said(), QStringList());
         QCOMPARE(w.stored(), threeRows);
     }
 
@@ -168,7 +190,7 @@ private slots:
         QComboBox* cat = w.win->cboInsertCategoria;
         QComboBox* key = w.win->cboInsertKey;
         QCOMPARE(key->count(), 2); // empty keys are not offered
-        // Each key: the text shown and the completed part selected.
+        // After each key: the text shown and the completed part selected.
         auto shows = [](QComboBox* c) { return c->currentText() + '|' + c->lineEdit()->selectedText(); };
         QTest::keyClicks(cat, "gR"); // other letter case: the entry's own text
         QCOMPARE(shows(cat), "Grafica|afica");
@@ -191,7 +213,6 @@ private slots:
         cat->clearEditText();
         QTest::keyClicks(cat, "DEL");
         w.click("cmdTool(1)");
-        QCOMPARE(w.said(), QStringList());
         QCOMPARE(w.stored().last(), "4|Completato|testo|Delphi|SQ||<null>");
     }
 
@@ -199,11 +220,10 @@ private slots:
     void closingTheWindowDiscardsAPendingChange_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("how");
-        for (const char* command : {"cmdTool(0)", "cmdTool(4)"}) {
-            QTest::addRow("%s, Esc", command) << command << 0;
-            QTest::addRow("%s, cmdClose", command) << command << 1;
-            QTest::addRow("%s, close box", command) << command << 2;
-        }
+        for (const char* command : {"cmdTool(0)", "cmdTool(4)"})
+            for (int how : {0, 1, 2})
+                QTest::addRow("%s, %s", command, how ? how == 1 ? "cmdClose" : "close box" : "Esc")
+                    << command << how;
     }
     void closingTheWindowDiscardsAPendingChange() {
         QFETCH(QString, command);
@@ -216,7 +236,6 @@ private slots:
         if (how == 1) w.click("cmdClose");
         if (how == 2) w.win->close();
         QVERIFY(!w.win->isVisible());
-        QCOMPARE(w.said(), QStringList());
         QCOMPARE(w.stored(), threeRows);
     }
 
@@ -225,13 +244,11 @@ private slots:
     void refusedNewAndEditAreReported() {
         ArchiveWindow w;
         QVERIFY(w.open(threeTips, {QMessageBox::Ok}, true));
+        QTest::mouseDClick(w.win->lblNumRecord, Qt::LeftButton); // refused: no edit mode
+        QCOMPARE(mode(w), "view");
         w.win->optWork_Click(1); // the panel as it would be shown on a writable archive
-        auto refused = [](long number) {
-            return Box(QString("Errore numero: %1\n").arg(number) + qn::errorDescription(number),
-                       QMessageBox::Critical);
-        };
         QVERIFY(w.click("cmdTool(0)", {QMessageBox::Ok}));
-        QCOMPARE(w.said().last(), refused(qn::err::ReadOnly));
+        QCOMPARE(w.said().last(), engineError(qn::err::ReadOnly));
         QCOMPARE(w.tip(), "Bravo 1  di  3");
         QVERIFY(browsing(w));
         QCOMPARE(GenericBas::TipsRecordset->EditMode(), int(qn::dbEditNone));
@@ -239,11 +256,10 @@ private slots:
         w.click("cmdTool(4)");
         w.type("txtdb(0)", "Vietato");
         QVERIFY(w.click("cmdTool(1)", {QMessageBox::Ok}));
-        QCOMPARE(w.said().last(), refused(qn::err::UpdateWithoutEdit));
+        QCOMPARE(w.said().last(), engineError(qn::err::UpdateWithoutEdit));
         w.click("cmdTool(3)");
         QCOMPARE(w.tip(), "Bravo 1  di  3");
         QVERIFY(browsing(w));
-        QCOMPARE(w.boxes.count(), 3);
         QCOMPARE(w.stored(), threeRows);
     }
 
@@ -251,12 +267,11 @@ private slots:
     void refusedStoreKeepsTheTipBeingAdded() {
         ArchiveWindow w;
         QVERIFY(TestArchive::CreateTips(w.path, threeTips));
-        QCOMPARE(EngineFixture::rawExec(w.path, "CREATE TRIGGER refuse BEFORE INSERT ON TipsTable "
-                                                "BEGIN SELECT RAISE(ABORT, 'rifiutato'); END"),
+        QCOMPARE(EngineFixture::rawExec(
+                     w.path,
+                     "CREATE TRIGGER refuse BEFORE INSERT ON TipsTable BEGIN SELECT RAISE(ABORT, 'no'); END"),
                  0);
-        w.load();
-        w.click("optWork(1)");
-        w.click("cmdTool(0)");
+        QVERIFY(w.load() && w.click("optWork(1)") && w.click("cmdTool(0)"));
         w.fill({"Respinto", "corpo", "Nuova"});
         w.type("txtdb(4)", QString(55, 'n'));
         QCOMPARE(w.boxText(4).size(), 50); // the note box takes no more than the field holds
@@ -268,8 +283,108 @@ private slots:
         w.click("cmdTool(3)");
         QVERIFY(browsing(w));
         QCOMPARE(w.tip(), "Bravo 1  di  3");
-        QCOMPARE(w.boxes.count(), 1);
         QCOMPARE(w.stored(), threeRows);
+    }
+
+    void modeSwitchesStayOnTheTip() {
+        ArchiveWindow w;
+        QVERIFY(w.open(threeTips + QList<Tip>{{"Echo", "e", "Grafica"}}));
+        QCOMPARE(mode(w), "view");
+        w.pick("cboFindCategoria", "Grafica");
+        w.click("cmdSposta(2)");
+        QCOMPARE(w.tip(), "Echo 2  di  2");
+        w.click("optWork(1)");
+        QCOMPARE(mode(w), "edit");
+        QCOMPARE(w.tip(), "Echo 3  di  4"); // all tips again, on the same one
+        QCOMPARE(w.items("cboTitoli").size(), 4);
+        QCOMPARE(w.win->focusWidget(), w.win->cmdTool[0]);
+        // Back to view mode: the search type is reset to "Categoria", the arrow is left alone.
+        w.click("optWork(0)");
+        QCOMPARE(mode(w), "view");
+        QCOMPARE(w.win->lblSearchDescription->text(), "Seleziona la categoria da ricercare");
+        QVERIFY(w.win->cboFindCategoria->isVisible() && !w.win->SuppressArrowAnimation);
+        QCOMPARE(w.win->focusWidget(), w.widget("txtdb(0)"));
+        // The counter's double-click switches too, but not while a tip is being added; the option
+        // button then drops the new tip without asking.
+        QTest::mouseDClick(w.win->lblNumRecord, Qt::LeftButton);
+        QCOMPARE(mode(w), "edit");
+        w.click("cmdTool(0)");
+        w.fill({"Mai salvato", "corpo", "Nuova"});
+        QTest::mouseDClick(w.win->lblNumRecord, Qt::LeftButton);
+        QVERIFY(mode(w) == "edit" && w.win->cmdTool[1]->isEnabled());
+        w.click("optWork(0)");
+        QCOMPARE(mode(w), "view");
+        QCOMPARE(GenericBas::TipsRecordset->EditMode(), int(qn::dbEditNone));
+        QVERIFY(!w.win->cboInsertCategoria->isVisible() && w.win->cmdSposta[0]->isEnabled());
+        QTest::mouseDClick(w.win->lblNumRecord, Qt::LeftButton);
+        QVERIFY(mode(w) == "edit" && browsing(w)); // edit mode again finds the panel browsing
+        QCOMPARE(w.stored(), threeRows + QStringList{"4|Echo|e|Grafica|<null>|<null>|<null>"});
+    }
+
+    void addAndRemoveAMark() {
+        ArchiveWindow w;
+        QVERIFY(w.open(marked));
+        QCOMPARE(toggle(w, QMessageBox::No), Add + " -"); // a Null mark: No leaves it Null
+        QCOMPARE(w.boxes.last().defaultButton, QMessageBox::Yes);
+        QCOMPARE(toggle(w, QMessageBox::Yes), Add + " *");
+        QCOMPARE(w.win->focusWidget(), w.win->cmdSposta[2]);
+        w.click("cmdSposta(2)");
+        w.click("cmdSposta(1)");
+        QCOMPARE(toggle(w, QMessageBox::Yes), Remove + " -"); // the stored 1 asks the removal
+        w.click("cmdSposta(3)");
+        QCOMPARE(toggle(w, QMessageBox::No), Remove + " *");
+        QCOMPARE(marks(w), QStringList({"0", "0", "1"}));
+    }
+
+    void markWrittenByAnotherProgramCountsAsSet() {
+        ArchiveWindow w;
+        QVERIFY(TestArchive::CreateTips(w.path, marked));
+        QCOMPARE(EngineFixture::rawExec(w.path, "UPDATE TipsTable SET Bookmark = 7 WHERE KeyPrimary = 1"), 0);
+        QVERIFY(w.load());
+        QVERIFY(!w.win->imgBookmark->isVisible()); // shown only for 1
+        QCOMPARE(toggle(w, QMessageBox::Yes), Remove + " -");
+        QCOMPARE(marks(w), QStringList({"0", "0", "1"}));
+    }
+
+    void togglingUnderAFilterKeepsIt() {
+        ArchiveWindow w;
+        QVERIFY(w.open(marked));
+        w.pick("cboFindCategoria", "Grafica");
+        w.click("cmdSposta(2)");
+        QCOMPARE(toggle(w, QMessageBox::Yes), Remove + " -");
+        QCOMPARE(w.tip(), "Charlie 2  di  2");
+        w.click("cmdSposta(1)");
+        QCOMPARE(toggle(w, QMessageBox::Yes), Add + " *");
+        QCOMPARE(w.tip(), "Alfa 1  di  2");
+        QCOMPARE(marks(w), QStringList({"1", "0", "0"}));
+    }
+
+    // The engine refuses the change (at Edit on a read-only archive, at Update when the file
+    // itself rejects it): neither the record nor the image change, and no edit is left pending.
+    void refusedMarkLeavesRecordAndImage_data() {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("read-only archive") << true;
+        QTest::newRow("update rejected by the file") << false;
+    }
+    void refusedMarkLeavesRecordAndImage() {
+        QFETCH(bool, readOnly);
+        ArchiveWindow w;
+        QVERIFY(TestArchive::CreateTips(w.path, marked));
+        QCOMPARE(EngineFixture::rawExec(w.path, readOnly ? "SELECT 1"
+                                                         : "CREATE TRIGGER refuse BEFORE UPDATE ON TipsTable "
+                                                           "BEGIN SELECT RAISE(ABORT, 'no'); END"),
+                 0);
+        QVERIFY((!readOnly || TestArchive::MakeReadOnly(w.path)) &&
+                w.load(Answers(readOnly, QMessageBox::Ok)));
+        w.click("cmdSposta(3)");
+        w.boxes.arm(QMessageBox::Yes);
+        w.win->cmdBookmark_Click(); // the button is disabled on a read-only archive
+        QCOMPARE(w.said().last() + (w.win->imgBookmark->isVisible() ? " *" : " -"), Remove + " *");
+        QCOMPARE(GenericBas::TipsRecordset->EditMode(), int(qn::dbEditNone));
+        QCOMPARE(GenericBas::TipsRecordset->Fields("Bookmark").Value().toInt(), 1);
+        w.click("cmdSposta(0)");
+        QCOMPARE(w.tip(), "Alfa 1  di  3");
+        QCOMPARE(marks(w), QStringList({"<null>", "0", "1"}));
     }
 };
 

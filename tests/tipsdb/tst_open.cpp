@@ -15,11 +15,7 @@ const QList<Tip> threeTips = {{"Gamma"}, {"Alfa"}, {"Beta"}};
 const QString ReadOnly =
     Box("Attenzione: il database è di sola lettura.\nNon sarà possibile eseguire nessuna modifica.",
         QMessageBox::Information);
-const QString Empty = Box("Il Database Quillnote.mdb è vuoto.\nPer iniziare ad inserire dei dati premere il "
-                          "pulsante Nuovo e,\ndopo aver digitato nelle caselle le informazioni da registrare,"
-                          "\nconfermare premendo il pulsante Salva.",
-                          QMessageBox::Information);
-const QString Caption = QStringLiteral("Quillnote - DB corrente: %1");
+const QString Caption = "Quillnote - DB corrente: %1";
 const QStringList Fields = {"KeyPrimary",    "Titolo", "Procedura", "Categoria",
                             "ChiaveRicerca", "Note",   "Bookmark",  "Linguaggio"};
 // The controls EnableControls switches.
@@ -28,19 +24,17 @@ const QStringList Switched =
             "cmdBookmark optWork(1) cmdSposta(0) cmdSposta(1) cmdSposta(2) cmdSposta(3)")
         .split(' ');
 
-// Those of `names` that are enabled.
-QStringList enabled(const ArchiveWindow& w, const QStringList& names) {
+// Those of Switched and cmdOpenNewDB that are enabled.
+QStringList enabled(const ArchiveWindow& w) {
     QStringList out;
-    for (const QString& name : names)
+    for (const QString& name : Switched + QStringList{"cmdOpenNewDB"})
         if (w.widget(name)->isEnabled()) out << name;
     return out;
 }
 
-// A plain SQLite file, as another program writes it, holding one table of text fields with one row.
-bool createTable(const QString& path, const QString& table, const QStringList& fields) {
-    return QFile(path).open(QIODevice::WriteOnly) &&
-           EngineFixture::rawExec(path, QString("CREATE TABLE %1 (%2 TEXT); INSERT INTO %1 DEFAULT VALUES")
-                                            .arg(table, fields.join(" TEXT, "))) == 0;
+// Whether nothing holds the file: an exclusive opening through the engine succeeds.
+bool isFree(const QString& path) {
+    return EngineFixture::errorOf([&] { qn::DBEngine::Workspaces(0).OpenDatabase(path, true, true); }) == 0;
 }
 
 // Clicks cmdOpenNewDB and picks `file` in the dialog (cancels it when empty); the dialog's title and filters.
@@ -53,8 +47,7 @@ QString openThroughDialog(ArchiveWindow& w, const QString& file, const Answers& 
         d->selectFile(file);
         static_cast<QDialog*>(d)->accept(); // the choice itself is checked by the dialog's tests
     });
-    if (!w.click("cmdOpenNewDB", answers)) return "boxes missing";
-    return seen;
+    return w.click("cmdOpenNewDB", answers) ? seen : "boxes missing";
 }
 
 } // namespace
@@ -71,8 +64,7 @@ private slots:
         QVERIFY(!frmTips::HasAttribute(file, 1) && !frmTips::HasAttribute(file, 16));
         QVERIFY(TestArchive::MakeReadOnly(file));
         QVERIFY(frmTips::HasAttribute(file, 1)); // even when this user could write it anyway (root)
-        QVERIFY(!frmTips::HasAttribute(file, 1 | 16));
-        QVERIFY(frmTips::HasAttribute(dir.path(), 16));
+        QVERIFY(!frmTips::HasAttribute(file, 1 | 16) && frmTips::HasAttribute(dir.path(), 16));
     }
 
     void openingStates_data() {
@@ -88,7 +80,13 @@ private slots:
             << QStringList{ReadOnly, Box("Database vuoto e di sola lettura!", QMessageBox::Critical)}
             << QStringList{" ", " "};
         QTest::newRow("writable empty")
-            << false << false << QStringList{Empty} << QStringList{" 0  di  0", " 0  di  0"};
+            << false << false
+            << QStringList{Box("Il Database Quillnote.mdb è vuoto.\nPer iniziare ad "
+                               "inserire dei dati premere il pulsante Nuovo e,\ndopo "
+                               "aver digitato nelle caselle le informazioni da "
+                               "registrare,\nconfermare premendo il pulsante Salva.",
+                               QMessageBox::Information)}
+            << QStringList{" 0  di  0", " 0  di  0"};
     }
     void openingStates() {
         QFETCH(bool, hasTips);
@@ -100,86 +98,82 @@ private slots:
         QCOMPARE(w.said(), boxes);
         QCOMPARE(w.win->windowTitle(), Caption.arg("Quillnote.mdb"));
         // Read-only: no changes, no maintenance, no edit mode.
-        QCOMPARE(enabled(w, Switched), readOnly ? Switched.mid(0, 4) + Switched.mid(7) : Switched);
+        QCOMPARE(enabled(w), readOnly ? Switched.mid(0, 4) + Switched.mid(7) << "cmdOpenNewDB"
+                                      : Switched + QStringList{"cmdOpenNewDB"});
         // An empty writable archive starts in edit mode, ready for a first tip.
         QCOMPARE(w.win->optWork[1]->isChecked(), !hasTips && !readOnly);
         QCOMPARE(w.tip(), shown[0]);
         QCOMPARE(w.items("cboTitoli"), hasTips ? QStringList({"Alfa", "Beta", "Gamma"}) : QStringList());
-        QCOMPARE(w.items("cboFindCategoria"),
-                 hasTips ? QStringList({"[Tutte le categorie]", "Varie"}) : QStringList());
         QCOMPARE(w.win->DatabaseOpen, !readOnly);
         QCOMPARE(GenericBas::TipsDatabase->Updatable(), !readOnly);
-        QCOMPARE(GenericBas::DatabasePath, w.path);
-        QVERIFY(!TestArchive::IsFree(w.path)); // opened exclusively
+        QVERIFY(!isFree(w.path)); // opened exclusively
         w.click("cmdSposta(2)");
         QCOMPARE(w.tip(), shown[1]);
     }
 
-    void incompatibleArchive_data() {
-        QTest::addColumn<QString>("table");
+    // Files that cannot serve as the archive: "%1" in the message stands for the file's path.
+    void unusableArchive_data() {
+        QTest::addColumn<QString>("table"); // "" for no file, "in use" for a tips archive held elsewhere
         QTest::addColumn<QStringList>("fields");
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("no TipsTable") << "Ricette" << Fields << false;
-        QTest::newRow("table name in other case") << "tipstable" << Fields << false;
-        for (const QString& field : Fields) {
-            QStringList fewer = Fields;
-            fewer.removeOne(field);
-            QTest::addRow("without %s", qPrintable(field)) << "TipsTable" << fewer << false;
+        QTest::addColumn<QString>("message"); // "" when the file is accepted
+        const QString incompatible =
+            Box("Impossibile aprire e/o modificare\n%1\nIl datatbase che si sta cercando "
+                "di aprire non \nè compatibile con la struttura del programma!",
+                QMessageBox::Critical, QMessageBox::Ok, "Quillnote - Operazione annullata");
+        QTest::newRow("no TipsTable") << "Ricette" << Fields << incompatible;
+        QTest::newRow("table name in other case") << "tipstable" << Fields << incompatible;
+        for (int i = 0; i < Fields.size(); ++i) {
+            QStringList lower = Fields;
+            lower[i] = lower[i].toLower();
+            QTest::addRow("without %s", qPrintable(Fields[i]))
+                << "TipsTable" << Fields.mid(0, i) + Fields.mid(i + 1) << incompatible;
+            QTest::addRow("%s in other case", qPrintable(Fields[i])) << "TipsTable" << lower << incompatible;
         }
-        QStringList otherCase = Fields;
-        otherCase[1] = "titolo";
-        QTest::newRow("field name in other case") << "TipsTable" << otherCase << false;
-        QTest::newRow("an extra field") << "TipsTable" << Fields + QStringList{"Autore"} << true;
+        QTest::newRow("an extra field") << "TipsTable" << Fields + QStringList{"Autore"} << "";
+        for (long number : {qn::err::FileNotFound, qn::err::FileInUse})
+            QTest::addRow("error %ld", number)
+                << (number == qn::err::FileInUse ? "in use" : "") << Fields
+                << Box(QString("Errore numero: %1\n").arg(number) + qn::errorDescription(number, "%1"),
+                       QMessageBox::Critical);
     }
-    void incompatibleArchive() {
+    void unusableArchive() {
         QFETCH(QString, table);
         QFETCH(QStringList, fields);
-        QFETCH(bool, accepted);
+        QFETCH(QString, message);
         ArchiveWindow w;
         const QString other = w.dir.filePath("Altro.mdb");
-        QVERIFY(createTable(other, table, fields));
+        std::unique_ptr<qn::Database> holder;
+        if (table == "in use") {
+            QVERIFY(TestArchive::CreateTips(other, threeTips));
+            holder = qn::DBEngine::Workspaces(0).OpenDatabase(other, true, false);
+        } else if (!table.isEmpty()) { // a plain SQLite file, as another program writes it
+            QVERIFY(QFile(other).open(QIODevice::WriteOnly));
+            QCOMPARE(EngineFixture::rawExec(
+                         other, QString("CREATE TABLE %1 (%2 TEXT); INSERT INTO %1 DEFAULT VALUES")
+                                    .arg(table, fields.join(" TEXT, "))),
+                     0);
+        }
         QVERIFY(w.open(threeTips));
         w.boxes.arm(QMessageBox::Ok);
         w.win->OpenDatabase(other);
-        if (accepted) {
-            QCOMPARE(w.said(), QStringList());
-            QCOMPARE(w.win->windowTitle(), Caption.arg("Altro.mdb"));
-            QCOMPARE(w.counter(), "1  di  1");
-            return;
-        }
-        QCOMPARE(w.said(), QStringList{Box("Impossibile aprire e/o modificare\n" + other +
-                                               "\nIl datatbase che si sta cercando di aprire non \n"
-                                               "è compatibile con la struttura del programma!",
-                                           QMessageBox::Critical, QMessageBox::Ok,
-                                           "Quillnote - Operazione annullata")});
-        QCOMPARE(w.win->windowTitle(), Caption.arg("nessuno!"));
-        QCOMPARE(GenericBas::DatabasePath, w.path); // unchanged
-        QCOMPARE(enabled(w, Switched), QStringList());
+        QCOMPARE(w.said(),
+                 message.isEmpty() ? QStringList() : QStringList{QString(message).replace("%1", other)});
+        QCOMPARE(w.win->windowTitle(), Caption.arg(message.isEmpty() ? "Altro.mdb" : "nessuno!"));
+        QCOMPARE(GenericBas::DatabasePath, message.isEmpty() ? other : w.path);
+        QCOMPARE(w.counter(), message.isEmpty() ? "1  di  1" : "");
+        if (message.isEmpty()) return;
+        QCOMPARE(enabled(w), QStringList{"cmdOpenNewDB"});
         QCOMPARE(w.items("cboTitoli"), QStringList());
-        QCOMPARE(w.counter(), QString());
         QVERIFY(!w.win->DatabaseOpen);
-        QVERIFY(TestArchive::IsFree(other)); // closed again
+        QVERIFY(table.isEmpty() || isFree(other) == !holder); // closed again
     }
 
-    void failingFileIsReported_data() {
-        QTest::addColumn<bool>("inUse");
-        QTest::newRow("missing file") << false;
-        QTest::newRow("file in use") << true;
-    }
-    void failingFileIsReported() {
-        QFETCH(bool, inUse);
+    void startsWithoutAnArchive() {
         ArchiveWindow w;
-        QVERIFY(TestArchive::CreateTips(w.path, threeTips));
-        const QString file = inUse ? w.path : w.dir.filePath("Manca.mdb");
-        std::unique_ptr<qn::Database> holder;
-        if (inUse) holder = qn::DBEngine::Workspaces(0).OpenDatabase(w.path, true, false);
-        w.load({QMessageBox::Ok}, file);
-        const long number = inUse ? qn::err::FileInUse : 3024;
-        QCOMPARE(w.said(), QStringList{Box(QString("Errore numero: %1\n").arg(number) +
-                                               qn::errorDescription(number, file),
-                                           QMessageBox::Critical)});
+        QVERIFY(w.load({QMessageBox::Ok}, w.dir.filePath("Manca.mdb")));
+        QVERIFY(w.said().at(0).contains("Errore numero: 3024\n"));
         QCOMPARE(w.win->windowTitle(), Caption.arg("nessuno!"));
-        QCOMPARE(enabled(w, Switched + QStringList{"cmdOpenNewDB"}), QStringList{"cmdOpenNewDB"});
+        QCOMPARE(enabled(w), QStringList{"cmdOpenNewDB"});
         QVERIFY(!GenericBas::TipsDatabase);
     }
 
@@ -196,13 +190,18 @@ private slots:
         QCOMPARE(w.tip(), "Alfa 1  di  3");
         QVERIFY(w.win->DatabaseOpen);
         QCOMPARE(w.win->focusWidget(), w.widget("txtdb(0)"));
-
         openThroughDialog(w, other);
         QCOMPARE(w.said(), QStringList());
         QCOMPARE(w.win->windowTitle(), Caption.arg("Altro.mdb"));
         QCOMPARE(GenericBas::DatabasePath, other);
         QCOMPARE(w.tip(), "Eta 1  di  2");
-        QVERIFY(TestArchive::IsFree(w.path)); // the first archive was closed
+        QVERIFY(isFree(w.path)); // the first archive was closed
+        // The unload releases the archive and deletes the message file.
+        QFile message(GenericBas::TempFolder() + "email.eml");
+        QVERIFY(message.open(QIODevice::WriteOnly));
+        message.close();
+        w.win->close();
+        QVERIFY(!message.exists() && isFree(other));
     }
 
     // Choosing the open read-only archive again reopens it instead of failing as "in use".
@@ -212,17 +211,6 @@ private slots:
         openThroughDialog(w, w.path, {QMessageBox::Ok});
         QCOMPARE(w.said(), (QStringList{ReadOnly, ReadOnly}));
         QCOMPARE(w.tip(), "Alfa 1  di  3");
-    }
-
-    void unloadReleasesTheArchiveAndTheMessageFile() {
-        ArchiveWindow w;
-        QVERIFY(w.open(threeTips));
-        QFile message(GenericBas::TempFolder() + "email.eml");
-        QVERIFY(message.open(QIODevice::WriteOnly));
-        message.close();
-        w.win->close();
-        QVERIFY(!message.exists());
-        QVERIFY(TestArchive::IsFree(w.path));
     }
 };
 
