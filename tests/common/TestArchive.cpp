@@ -46,9 +46,12 @@ QString Box(const QString& text, QMessageBox::Icon icon, QMessageBox::StandardBu
     return QStringLiteral("%1|%2|%3|%4").arg(title).arg(int(icon)).arg(buttons.toInt()).arg(text);
 }
 
-bool ArchiveWindow::open(const QList<Tip>& tips, const Answers& answers, bool readOnly) {
-    return TestArchive::CreateTips(path, tips) && (!readOnly || TestArchive::MakeReadOnly(path)) &&
-           load(answers);
+bool ArchiveWindow::open(const QList<Tip>& tips, const Answers& answers, const QString& change) {
+    if (!TestArchive::CreateTips(path, tips)) return false;
+    const bool changed = change == "chmod a-w"
+                             ? TestArchive::MakeReadOnly(path)
+                             : change.isEmpty() || EngineFixture::rawExec(path, change) == 0;
+    return changed && load(answers);
 }
 
 bool ArchiveWindow::load(const Answers& answers, const QString& archive) {

@@ -54,8 +54,9 @@ public:
         close();
         QCOMPARE(boxes.unexpected(), 0);
     }
-    // A new archive holding `tips` (read-only when asked), loaded; `answers` answer the load's boxes.
-    bool open(const QList<Tip>& tips, const Answers& answers = {}, bool readOnly = false);
+    // A new archive holding `tips`, loaded; `answers` answer the load's boxes. `change` is made to the
+    // file before: "chmod a-w" makes it read-only, any other text is SQL run as another program would.
+    bool open(const QList<Tip>& tips, const Answers& answers = {}, const QString& change = {});
     // Form_Load with DatabasePath = `archive` (default: path).
     bool load(const Answers& answers = {}, const QString& archive = {});
     // Closes the window (it unloads) and drops the program-wide archive objects.

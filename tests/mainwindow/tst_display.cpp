@@ -1,22 +1,59 @@
-// Showing tips: record views and the title list, the counter, the navigation buttons and the
-// highlighting of a found word.
+// Opening archives in the main window (read-only, empty, incompatible and failing files, the open
+// dialog, the unload) and showing their tips: record views and the title list, the counter, the
+// navigation buttons, Null fields and the highlighting of a found word.
+#include "DialogDriver.h"
+#include "EngineFixture.h"
 #include "TestArchive.h"
+#include "engine/Database.h"
 #include "startup/GenericBas.h"
 
+#include <QFileDialog>
 #include <QtTest>
 
 namespace {
 
-QString categoryView(const QString& category) {
-    return "SELECT * FROM TipsTable WHERE [Categoria]='" + category + "'ORDER BY[Titolo]ASC";
+const QList<Tip> threeTips = {{"Gamma"}, {"Alfa"}, {"Beta"}};
+const QString ReadOnly =
+    Box("Attenzione: il database è di sola lettura.\nNon sarà possibile eseguire nessuna modifica.",
+        QMessageBox::Information);
+const QString Caption = "Quillnote - DB corrente: %1";
+const QStringList Fields = {"KeyPrimary",    "Titolo", "Procedura", "Categoria",
+                            "ChiaveRicerca", "Note",   "Bookmark",  "Linguaggio"};
+// The controls EnableControls switches, and cmdOpenNewDB.
+const QStringList Switched =
+    QString("cboSelectResearch cboGenericFind cboTitoli cboFindCategoria cmdUtility "
+            "cmdBookmark optWork(1) cmdSposta(0) cmdSposta(1) cmdSposta(2) cmdSposta(3) "
+            "cmdOpenNewDB")
+        .split(' ');
+
+// Those of Switched that are enabled.
+QStringList enabled(const ArchiveWindow& w) {
+    QStringList out;
+    for (const QString& name : Switched)
+        if (w.widget(name)->isEnabled()) out << name;
+    return out;
 }
 
-// The five field boxes and whether the mark is shown, e.g. "Titolo|proc|Cat|key|note|*".
-QString fields(const ArchiveWindow& w) {
-    QStringList out;
-    for (int i = 0; i < frmTips::FieldCount; ++i)
-        out << w.boxText(i);
-    return out.join('|') + (w.win->imgBookmark->isHidden() ? "|" : "|*");
+// Whether nothing holds the file: an exclusive opening through the engine succeeds.
+bool isFree(const QString& path) {
+    return EngineFixture::errorOf([&] { qn::DBEngine::Workspaces(0).OpenDatabase(path, true, true); }) == 0;
+}
+
+// Clicks cmdOpenNewDB and picks `file` in the dialog (cancels it when empty); the dialog's title and filters.
+QString openThroughDialog(ArchiveWindow& w, const QString& file, const Answers& answers = {}) {
+    DialogDriver driver;
+    QString seen;
+    driver.onFileDialog([&](QFileDialog* d) {
+        seen = d->windowTitle() + '|' + d->nameFilters().join(';');
+        if (file.isEmpty()) return d->reject();
+        d->selectFile(file);
+        static_cast<QDialog*>(d)->accept(); // the choice itself is checked by the dialog's tests
+    });
+    return w.click("cmdOpenNewDB", answers) ? seen : "boxes missing";
+}
+
+QString categoryView(const QString& category) {
+    return "SELECT * FROM TipsTable WHERE [Categoria]='" + category + "'ORDER BY[Titolo]ASC";
 }
 
 } // namespace
@@ -25,33 +62,167 @@ class TestDisplay : public QObject {
     Q_OBJECT
 
 private slots:
+    void openingStates_data() {
+        QTest::addColumn<bool>("hasTips");
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QStringList>("shown"); // the tip shown at first and after cmdSposta(2)
+        const QStringList tips = {"Alfa 1  di  3", "Beta 2  di  3"};
+        QTest::newRow("writable with tips") << true << false << QStringList() << tips;
+        QTest::newRow("read-only with tips") << true << true << QStringList{ReadOnly} << tips;
+        QTest::newRow("read-only empty")
+            << false << true
+            << QStringList{ReadOnly, Box("Database vuoto e di sola lettura!", QMessageBox::Critical)}
+            << QStringList{" ", " "};
+        QTest::newRow("writable empty")
+            << false << false
+            << QStringList{Box("Il Database Quillnote.mdb è vuoto.\nPer iniziare ad "
+                               "inserire dei dati premere il pulsante Nuovo e,\ndopo "
+                               "aver digitato nelle caselle le informazioni da "
+                               "registrare,\nconfermare premendo il pulsante Salva.",
+                               QMessageBox::Information)}
+            << QStringList{" 0  di  0", " 0  di  0"};
+    }
+    void openingStates() {
+        QFETCH(bool, hasTips);
+        QFETCH(bool, readOnly);
+        QFETCH(QStringList, boxes);
+        QFETCH(QStringList, shown);
+        ArchiveWindow w;
+        QVERIFY(w.open(hasTips ? threeTips : QList<Tip>(), Answers(boxes.size(), QMessageBox::Ok),
+                       readOnly ? "chmod a-w" : ""));
+        QCOMPARE(w.said(), boxes);
+        QCOMPARE(w.win->windowTitle(), Caption.arg("Quillnote.mdb"));
+        // Read-only: no changes, no maintenance, no edit mode. An empty writable archive starts in
+        // edit mode, ready for a first tip.
+        QCOMPARE(enabled(w), readOnly ? Switched.mid(0, 4) + Switched.mid(7) : Switched);
+        QCOMPARE(w.win->optWork[1]->isChecked(), !hasTips && !readOnly);
+        QCOMPARE(w.tip(), shown[0]);
+        QCOMPARE(w.items("cboTitoli"), hasTips ? QStringList({"Alfa", "Beta", "Gamma"}) : QStringList());
+        QCOMPARE(GenericBas::TipsDatabase->Updatable(), !readOnly);
+        QVERIFY(!isFree(w.path)); // opened exclusively
+        w.click("cmdSposta(2)");
+        QCOMPARE(w.tip(), shown[1]);
+    }
+
+    // Files that cannot serve as the archive: "%1" in the message stands for the file's path.
+    void unusableArchive_data() {
+        QTest::addColumn<QString>("table"); // "" for no file
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QString>("message"); // "" when the file is accepted
+        const QString incompatible =
+            Box("Impossibile aprire e/o modificare\n%1\nIl datatbase che si sta cercando "
+                "di aprire non \nè compatibile con la struttura del programma!",
+                QMessageBox::Critical, QMessageBox::Ok, "Quillnote - Operazione annullata");
+        QTest::newRow("no TipsTable") << "Ricette" << Fields << incompatible;
+        QTest::newRow("table name in other case") << "tipstable" << Fields << incompatible;
+        for (int i = 0; i < Fields.size(); ++i) {
+            QStringList lower = Fields;
+            lower[i] = lower[i].toLower();
+            QTest::addRow("without %d", i)
+                << "TipsTable" << Fields.mid(0, i) + Fields.mid(i + 1) << incompatible;
+            QTest::addRow("%d in other case", i) << "TipsTable" << lower << incompatible;
+        }
+        QTest::newRow("an extra field") << "TipsTable" << Fields + QStringList{"Autore"} << "";
+        for (long number : {qn::err::FileNotFound, qn::err::FileInUse})
+            QTest::addRow("error %ld", number)
+                << (number == qn::err::FileInUse ? "TipsTable" : "") << Fields
+                << Box(QString("Errore numero: %1\n").arg(number) + qn::errorDescription(number, "%1"),
+                       QMessageBox::Critical);
+    }
+    void unusableArchive() {
+        QFETCH(QString, table);
+        QFETCH(QStringList, fields);
+        QFETCH(QString, message);
+        ArchiveWindow w;
+        const QString other = w.dir.filePath("Altro.mdb");
+        if (!table.isEmpty()) { // a plain SQLite file, as another program writes it
+            QVERIFY(QFile(other).open(QIODevice::WriteOnly));
+            QCOMPARE(EngineFixture::rawExec(
+                         other, QString("CREATE TABLE %1 (%2 TEXT); INSERT INTO %1 DEFAULT VALUES")
+                                    .arg(table, fields.join(" TEXT, "))),
+                     0);
+        }
+        std::unique_ptr<qn::Database> holder; // another program holding the file
+        if (message.contains("3045")) holder = qn::DBEngine::Workspaces(0).OpenDatabase(other, true, false);
+        QVERIFY(w.open(threeTips));
+        w.boxes.arm(QMessageBox::Ok);
+        w.win->OpenDatabase(other);
+        QCOMPARE(w.said(),
+                 message.isEmpty() ? QStringList() : QStringList{QString(message).replace("%1", other)});
+        QCOMPARE(w.win->windowTitle(), Caption.arg(message.isEmpty() ? "Altro.mdb" : "nessuno!"));
+        QCOMPARE(GenericBas::DatabasePath, message.isEmpty() ? other : w.path);
+        QCOMPARE(w.counter(), message.isEmpty() ? "1  di  1" : "");
+        if (message.isEmpty()) return;
+        QCOMPARE(enabled(w), QStringList{"cmdOpenNewDB"});
+        QCOMPARE(w.items("cboTitoli"), QStringList());
+        QVERIFY(!w.win->DatabaseOpen && (table.isEmpty() || isFree(other) == !holder)); // closed again
+    }
+
+    void startsWithoutAnArchive() {
+        ArchiveWindow w;
+        QVERIFY(w.load({QMessageBox::Ok}, w.dir.filePath("Manca.mdb")));
+        QVERIFY(w.said().at(0).contains("Errore numero: 3024\n"));
+        QCOMPARE(w.win->windowTitle(), Caption.arg("nessuno!"));
+        QCOMPARE(enabled(w), QStringList{"cmdOpenNewDB"});
+        QVERIFY(!GenericBas::TipsDatabase);
+    }
+
+    void openDialogCancelsOrSwitches() {
+        ArchiveWindow w;
+        const QString other = w.dir.filePath("Altro.mdb");
+        QVERIFY(TestArchive::CreateTips(other, {{"Zeta"}, {"Eta"}}) && TestArchive::MakeReadOnly(other));
+        QVERIFY(w.open(threeTips));
+        w.click("optWork(1)");
+        QCOMPARE(openThroughDialog(w, {}), "Seleziona il DB da aprire|Microsoft Access (.mdb) (*.mdb)");
+        // Cancelled: the same archive in view mode, the focus on the title.
+        QVERIFY(w.win->optWork[0]->isChecked() && w.win->DatabaseOpen);
+        QCOMPARE(w.tip(), "Alfa 1  di  3");
+        QCOMPARE(w.win->focusWidget(), w.widget("txtdb(0)"));
+        // Another archive, read-only: the first one is closed. Chosen again, the read-only archive
+        // is reopened instead of failing as "in use".
+        for (int i = 1; i <= 2; ++i) {
+            openThroughDialog(w, other, {QMessageBox::Ok});
+            QCOMPARE(w.said(), QStringList(i, ReadOnly));
+            QCOMPARE(w.win->windowTitle() + GenericBas::DatabasePath, Caption.arg("Altro.mdb") + other);
+            QCOMPARE(w.tip(), "Eta 1  di  2");
+        }
+        QVERIFY(isFree(w.path));
+        // Back to the first archive: the read-only one is released with its object. The unload
+        // releases the archive and deletes the message file.
+        openThroughDialog(w, w.path);
+        QVERIFY(isFree(other));
+        QFile message(GenericBas::TempFolder() + "email.eml");
+        QVERIFY(message.open(QIODevice::WriteOnly));
+        message.close();
+        w.win->close();
+        QVERIFY(!message.exists() && isFree(w.path));
+    }
+
     void navigation_data() {
         QTest::addColumn<QStringList>("titles");
-        QTest::addColumn<QStringList>("steps"); // the cmdSposta index, then the tip shown after it
+        QTest::addColumn<QString>("steps"); // the cmdSposta index, then the tip shown after it
         QTest::newRow("three tips, to both ends and beyond")
             << QStringList{"Tre", "Uno", "Due"}
-            << QStringList{"1Due 1  di  3", "0Due 1  di  3", "2Tre 2  di  3",
-                           "2Uno 3  di  3", "2Uno 3  di  3", "3Uno 3  di  3",
-                           "1Tre 2  di  3", "0Due 1  di  3", "3Uno 3  di  3"};
+            << "1Due 1  di  3,0Due 1  di  3,2Tre 2  di  3,2Uno 3  di  3,2Uno 3  di  3,3Uno 3  di  3,1Tre 2  "
+               "di  3,"
+               "0Due 1  di  3,3Uno 3  di  3";
         QTest::newRow("one tip") << QStringList{"Solo"}
-                                 << QStringList{"0Solo 1  di  1", "1Solo 1  di  1", "2Solo 1  di  1",
-                                                "3Solo 1  di  1"};
-        QTest::newRow("no tip") << QStringList()
-                                << QStringList{"0 0  di  0", "1 0  di  0", "2 0  di  0", "3 0  di  0"};
+                                 << "0Solo 1  di  1,1Solo 1  di  1,2Solo 1  di  1,3Solo 1  di  1";
+        QTest::newRow("no tip") << QStringList() << "0 0  di  0,1 0  di  0,2 0  di  0,3 0  di  0";
     }
     void navigation() {
         QFETCH(QStringList, titles);
-        QFETCH(QStringList, steps);
+        QFETCH(QString, steps);
         ArchiveWindow w;
         QVERIFY(w.open(QList<Tip>(titles.begin(), titles.end()), Answers(titles.isEmpty(), QMessageBox::Ok)));
-        for (const QString& step : steps) {
+        for (const QString& step : steps.split(',')) {
             w.click(QString("cmdSposta(%1)").arg(step.at(0)));
             QCOMPARE(w.tip(), step.mid(1));
             // At either end the set is moved back onto the tip shown.
             if (!titles.isEmpty())
-                QCOMPARE(GenericBas::TipsRecordset->Fields("Titolo").Value().toString(), w.boxText(0));
+                QCOMPARE(GenericBas::TipsRecordset->Fields("Titolo").Value(), w.boxText(0));
         }
-        QCOMPARE(w.win->cboTitoli->currentText(), w.boxText(0));
     }
 
     void nullFieldsLeaveTheirBoxesEmpty() {
@@ -59,21 +230,21 @@ private slots:
         QVERIFY(w.open({{"A senza", "proc", "Cat"},
                         {"B piena", "p2", "Cat", "chiave", "nota", 1},
                         {"C zero", QVariant(), QVariant(), "k", QVariant(), 0}}));
-        QCOMPARE(fields(w), "A senza|proc|Cat|||");
-        w.click("cmdSposta(2)");
-        QCOMPARE(fields(w), "B piena|p2|Cat|chiave|nota|*");
-        // Null boxes of the next tip do not keep the previous tip's values.
-        w.click("cmdSposta(2)");
-        QCOMPARE(fields(w), "C zero|||k||");
+        // The five boxes and whether the mark is shown; Null boxes do not keep the former tip's values.
+        for (const QString expected :
+             {"A senza|proc|Cat|||", "B piena|p2|Cat|chiave|nota|*", "C zero|||k||"}) {
+            QStringList shown;
+            for (int i = 0; i < frmTips::FieldCount; ++i)
+                shown << w.boxText(i);
+            QCOMPARE(shown.join('|') + (w.win->imgBookmark->isHidden() ? "|" : "|*"), expected);
+            w.click("cmdSposta(2)");
+        }
     }
 
     void foundWordIsSelected() {
-        QString body;
-        for (int i = 0; i < 80; ++i)
-            body += QString("riga %1 di riempimento\r\n").arg(i);
         ArchiveWindow w;
-        QVERIFY(
-            w.open({{"Aprire un file", "niente"}, {"Chiudere il File di log", body + "usa QString::Split"}}));
+        QVERIFY(w.open(
+            {{"Aprire un file", "niente"}, {"Chiudere il File di log", "riga\r\nusa QString::Split"}}));
         w.win->SuppressArrowAnimation = true;
         w.pick("cboSelectResearch", "Titolo");
         QTest::keyClicks(w.win->txtFindTxt, "  FILE ");
@@ -86,8 +257,7 @@ private slots:
         w.click("cmdSposta(3)");
         QCOMPARE(w.win->txtProcedura->textCursor().selectedText(), "Split");
         QCOMPARE(QApplication::focusWidget(), w.win->txtProcedura);
-        // A tip without the word leaves its box unselected.
-        w.click("cmdSposta(1)");
+        w.click("cmdSposta(1)"); // a tip without the word leaves its box unselected
         QVERIFY(!w.win->txtProcedura->textCursor().hasSelection());
         // The other search types highlight nothing.
         w.pick("cboSelectResearch", "Categoria");
@@ -121,23 +291,19 @@ private slots:
         w.win->LoadView(categoryView("B"));
         QCOMPARE(w.items("cboTitoli"), QStringList({"Due", "Tre"}));
         QVERIFY(w.win->cboTitoli->isEnabled());
-        // SQL the engine refuses keeps the view, silently.
-        w.win->LoadView("SELECT * FROM TabellaCheNonCe");
-        QCOMPARE(GenericBas::TipsRecordset->RecordCount(), 2L);
+        w.win->LoadView("SELECT * FROM TabellaCheNonCe"); // refused by the engine: the view stays
         // FillTitleList lists every title of the table and keeps the position in the view.
         w.click("cmdSposta(2)");
-        const QByteArray before = GenericBas::TipsRecordset->Bookmark();
         w.win->FillTitleList();
-        QCOMPARE(GenericBas::TipsRecordset->Bookmark(), before);
         QCOMPARE(w.items("cboTitoli"), QStringList({"Due", "Tre", "Uno"}));
-        QCOMPARE(GenericBas::TipsRecordset->RecordCount(), 2L);
+        QCOMPARE(w.tip(), "Tre 2  di  2");
+        QCOMPARE(GenericBas::TipsRecordset->Fields("Titolo").Value(), "Tre");
         // While the program sets the lists, a view leaves the title list empty.
         w.win->SuppressListEvents = true;
         w.win->LoadView(categoryView("B"));
         w.win->SuppressListEvents = false;
         QCOMPARE(w.items("cboTitoli"), QStringList());
         QVERIFY(!w.win->cboTitoli->isEnabled());
-        QCOMPARE(w.tip(), "Due 1  di  2");
         // A view without records: the message; the boxes and the list still show the former view,
         // but navigation runs on the whole table.
         w.win->LoadView(categoryView("B"));
