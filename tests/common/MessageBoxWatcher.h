@@ -11,13 +11,13 @@
 // A box that arrives when no answer is left is still recorded (unexpected() counts it) and
 // closed with its escape or default button, so a faulty test fails instead of hanging.
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
-#include <QTimer>
+#include <QPushButton>
+#include <QTest>
 
 class MessageBoxWatcher : public QObject {
-    Q_OBJECT
-
 public:
     struct Seen {
         QString title, text;
@@ -26,7 +26,7 @@ public:
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton, answer = QMessageBox::NoButton;
     };
 
-    explicit MessageBoxWatcher(QObject* parent = nullptr);
+    explicit MessageBoxWatcher(QObject* parent = nullptr) : QObject(parent) { startTimer(10); }
 
     // Queue the answer for the next box (appends; call once per expected box).
     void arm(QMessageBox::StandardButton answer = QMessageBox::Ok) { m_answers.append(answer); }
@@ -39,15 +39,36 @@ public:
     Seen last() const { return m_seen.value(m_seen.size() - 1); }
     // Lines of the last text, split at "\n".
     QStringList lastLines() const { return last().text.split(QLatin1Char('\n')); }
-    void clear();
+    void clear() { m_seen.clear(), m_answers.clear(), m_unexpected = 0; }
 
     // Runs the event loop until `n` boxes were seen in all (or the time is up).
-    bool waitForCount(int n, int timeoutMs = 5000);
+    bool waitForCount(int n, int timeoutMs = 5000) {
+        return QTest::qWaitFor([&] { return count() >= n; }, timeoutMs);
+    }
+
+protected:
+    void timerEvent(QTimerEvent*) override {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        // A box already answered may linger until its exec() returns.
+        if (!box || box == m_handled || !box->isVisible()) return;
+        m_handled = box;
+        QPushButton* def = box->defaultButton();
+        Seen s{box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+               def ? box->standardButton(def) : QMessageBox::NoButton};
+        m_unexpected += m_answers.isEmpty() ? 1 : 0;
+        QAbstractButton* target =
+            m_answers.isEmpty() ? nullptr : box->button(s.answer = m_answers.takeFirst());
+        // Unexpected, or an answer the box does not offer: it leaves as Esc would take it.
+        if (!target) target = box->escapeButton() ? box->escapeButton() : def;
+        if (target && s.answer == QMessageBox::NoButton) s.answer = box->standardButton(target);
+        m_seen.append(s);
+        if (target)
+            target->click();
+        else
+            box->reject();
+    }
 
 private:
-    void poll();
-
-    QTimer m_timer;
     QList<QMessageBox::StandardButton> m_answers;
     QList<Seen> m_seen;
     QPointer<QMessageBox> m_handled;

@@ -1,5 +1,5 @@
-// The Open and Save As dialogs, driven as a user would: the real QFileDialog is found as the
-// active modal widget, a name is typed and the dialog accepted or cancelled.
+// The Open and Save As dialogs: the real QFileDialog is found as the active modal widget, a
+// name is put into its name box and the dialog accepted (with its own checks) or cancelled.
 #include "DialogDriver.h"
 #include "MessageBoxWatcher.h"
 #include "dialogs/OpenSave.h"
@@ -7,101 +7,77 @@
 #include <QtTest>
 #include <QtWidgets>
 
-namespace {
-
-const QString AccessFilter = QStringLiteral("Microsoft Access (.mdb)|*.mdb");
-
-struct Shown {
-    QString title, folder, name, filter;
-    QStringList filters;
-    bool refused = false; // still open after Open/Save was pressed
-};
-
-// Shows the dialog and records what it shows; then cancels it (`typed` null), or types `typed`
-// (unless empty) and presses Open/Save. A dialog that refuses the name is then cancelled.
-Shown Show(OpenSave& os, bool save, const char* typed) {
-    Shown s;
+// Shows the dialog, then cancels it (`name` null) or accepts `name` (the proposed one when
+// empty); a dialog that refuses the name is cancelled. What it showed and how it ended:
+// "title|folder|name|filters, the selected one marked with *|chosen, refused or cancelled".
+static QString Show(OpenSave& os, bool save, const char* name) {
+    QString shown;
     DialogDriver driver;
     driver.onFileDialog([&](QFileDialog* d) {
-        s = {d->windowTitle(), d->directory().absolutePath(),
-             d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(), d->selectedNameFilter(),
-             d->nameFilters()};
-        if (typed && *typed) TypeFileName(d, QString::fromUtf8(typed));
-        if (typed) PressAccept(d);
-        if ((s.refused = typed && d->isVisible()) || !typed) d->reject();
+        QStringList filters = d->nameFilters();
+        for (QString& f : filters)
+            if (f == d->selectedNameFilter()) f.prepend(QLatin1Char('*'));
+        shown =
+            QStringList{d->windowTitle(), d->directory().absolutePath(),
+                        d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(), filters.join(';')}
+                .join('|');
+        if (name && *name) d->selectFile(QString::fromUtf8(name));
+        if (name) QMetaObject::invokeMethod(d, "accept");
+        shown += !name ? "|cancelled" : d->isVisible() ? "|refused" : "|chosen";
+        if (d->isVisible()) d->reject();
     });
     save ? os.ShowSave() : os.ShowOpen();
-    return s;
+    return shown;
 }
-
-} // namespace
 
 class tst_OpenSave : public QObject {
     Q_OBJECT
 
 private slots:
-    void openChoosesOnlyExistingFiles() {
+    void openDialog() {
         QTemporaryDir dir;
         QVERIFY(QFile(dir.filePath("tips.mdb")).open(QIODevice::WriteOnly));
         OpenSave os;
         os.SetDialogTitle("Seleziona il DB da aprire");
-        os.SetFilter(AccessFilter);
+        os.SetFilter("Microsoft Access (.mdb)|*.mdb|Copie|*.bak;*.old");
+        os.SetFilterIndex(2);
         os.SetInitDir(dir.path());
-        const Shown s = Show(os, false, "tips.mdb");
-        QCOMPARE(QStringList({s.title, s.folder}), QStringList({"Seleziona il DB da aprire", dir.path()}));
-        QCOMPARE(s.filters, QStringList({"Microsoft Access (.mdb) (*.mdb)"}));
+        QCOMPARE(Show(os, false, "tips.mdb"),
+                 "Seleziona il DB da aprire|" + dir.path() +
+                     "||Microsoft Access (.mdb) (*.mdb);*Copie (*.bak *.old)|chosen");
         QCOMPARE(os.FileName(), dir.filePath("tips.mdb"));
+        // Cancelling empties the proposed name; an index out of range selects the first filter.
+        os.SetFilterIndex(9);
+        QCOMPARE(Show(os, false, nullptr).section('|', 2),
+                 "tips.mdb|*Microsoft Access (.mdb) (*.mdb);Copie (*.bak *.old)|cancelled");
+        QVERIFY(os.FileName().isEmpty() && os.FilterIndex() == 9);
         // A name that does not exist is refused by the dialog itself.
         MessageBoxWatcher watcher;
         watcher.arm();
-        os.SetFileName({}); // (a preselected file would keep the dialog open without a word)
-        QVERIFY(Show(os, false, "manca.mdb").refused);
+        QVERIFY(Show(os, false, "manca.mdb").endsWith("|refused") && os.FileName().isEmpty());
         QVERIFY(watcher.count() == 1 && watcher.last().text.contains("manca.mdb"));
-        QCOMPARE(os.FileName(), QString());
     }
 
-    void cancelEmptiesTheProposedName() {
-        for (bool save : {false, true}) {
-            OpenSave os;
-            os.SetFileName("Proposto.mdb");
-            QCOMPARE(Show(os, save, nullptr).name, "Proposto.mdb");
-            QCOMPARE(os.FileName(), QString());
-        }
-    }
-
-    void saveAddsTheExtensionAndAsksBeforeOverwriting() {
+    void saveDialog() {
         QTemporaryDir dir;
         QVERIFY(QFile(dir.filePath("esiste.mdb")).open(QIODevice::WriteOnly));
         OpenSave os;
         os.SetFileName(dir.filePath("BackQuillnote.mdb"));
         os.SetDefaultExt("mdb");
-        QCOMPARE(Show(os, true, "").name, "BackQuillnote.mdb");
+        QCOMPARE(Show(os, true, nullptr).section('|', 1, 2), dir.path() + "|BackQuillnote.mdb");
+        QCOMPARE(os.FileName(), QString());
+        os.SetFileName(dir.filePath("BackQuillnote.mdb"));
+        Show(os, true, "");
         QCOMPARE(os.FileName(), dir.filePath("BackQuillnote.mdb"));
         Show(os, true, "Nuovo");
         QCOMPARE(os.FileName(), dir.filePath("Nuovo.mdb"));
         // No to the overwrite question keeps the dialog open; Yes returns the existing file.
         MessageBoxWatcher watcher;
         watcher.arm({QMessageBox::No, QMessageBox::Yes});
-        QVERIFY(Show(os, true, "esiste.mdb").refused);
-        QCOMPARE(os.FileName(), QString());
+        QVERIFY(Show(os, true, "esiste.mdb").endsWith("|refused") && os.FileName().isEmpty());
         os.SetInitDir(dir.path());
-        QVERIFY(!Show(os, true, "esiste").refused);
-        QCOMPARE(os.FileName(), dir.filePath("esiste.mdb"));
+        QVERIFY(Show(os, true, "esiste").endsWith("|chosen") && os.FileName() == dir.filePath("esiste.mdb"));
         QVERIFY(watcher.count() == 2 && watcher.last().text.contains("esiste.mdb"));
-    }
-
-    void filtersAndFilterIndex() {
-        OpenSave os;
-        os.SetFilter("Archivi|*.mdb|Copie|*.bak;*.old|Tutti i file|*.*");
-        os.SetFilterIndex(2);
-        const Shown s = Show(os, false, nullptr);
-        QCOMPARE(s.filters, QStringList({"Archivi (*.mdb)", "Copie (*.bak *.old)", "Tutti i file (*.*)"}));
-        QCOMPARE(s.filter, "Copie (*.bak *.old)");
-        QCOMPARE(os.FilterIndex(), 2L);
-        // An index out of range selects the first filter.
-        os.SetFilterIndex(9);
-        QCOMPARE(Show(os, false, nullptr).filter, "Archivi (*.mdb)");
-        QCOMPARE(os.FilterIndex(), 9L);
     }
 
     void namesLongerThan255Characters() {
@@ -110,7 +86,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::length_error, os.ShowOpen());
         QVERIFY_THROWS_EXCEPTION(std::length_error, os.ShowSave());
         os.SetFileName(QString(255, QLatin1Char('b')));
-        QCOMPARE(Show(os, true, nullptr).name.size(), 255);
+        QCOMPARE(Show(os, true, nullptr).section('|', 2, 2).size(), 255);
         // A chosen path that does not fit is not handed back.
         QTemporaryDir dir;
         QString deep = dir.path();
@@ -118,8 +94,7 @@ private slots:
             deep += "/cartella-con-un-nome-lungo";
         QVERIFY(QDir().mkpath(deep) && QFile(deep + "/x.mdb").open(QIODevice::WriteOnly));
         os.SetInitDir(deep);
-        QVERIFY(!Show(os, false, "x.mdb").refused);
-        QCOMPARE(os.FileName(), QString());
+        QVERIFY(Show(os, false, "x.mdb").endsWith("|chosen") && os.FileName().isEmpty());
     }
 };
 
