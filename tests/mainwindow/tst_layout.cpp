@@ -1,6 +1,5 @@
-// The main window as built: controls and their names, the spots of the layout the behaviour
-// depends on (overlaps, tab order, field sizes), the field boxes' keys and mouse, cursors,
-// pictures, the arrow animation, drop-down height and closing.
+// The main window as built: its controls and names, pictures, cursors and the arrow; the
+// overlaps and the tab order editing depends on; the field boxes' limits, keys and mouse.
 #include "EngineFixture.h"
 #include "mainwindow/frmTips.h"
 #include "mainwindow/frmTips_ui.h"
@@ -9,187 +8,137 @@
 #include <QtTest>
 #include <QtWidgets>
 
-namespace {
-
-QImage CursorPicture(const QWidget* w) {
-    return w->cursor().pixmap().toImage();
-}
-
-// Position of a widget among its siblings: higher is drawn above.
-qsizetype StackIndex(QWidget* w) {
-    return w->parentWidget()->children().indexOf(w);
-}
-
-} // namespace
-
 class tst_Layout : public QObject {
     Q_OBJECT
 
 private slots:
-    void controlsNamesAndPictures() {
+    void windowAsBuilt() {
         frmTips w;
-        const QList<QPair<const char*, QStringList>> kinds = {
-            {"QPushButton",
-             {"optWork(0)", "optWork(1)", "cmdUtility", "cmdBookmark", "cmdOpenNewDB", "cmdInviaTips",
-              "chkTopMost", "cmdAbout", "cmdClose", "cmdSearch", "cmdSposta(0)", "cmdSposta(1)",
-              "cmdSposta(2)", "cmdSposta(3)", "cmdTool(0)", "cmdTool(1)", "cmdTool(2)", "cmdTool(3)",
-              "cmdTool(4)"}},
-            {"QLabel",
-             {"lblLabels(0)", "lblLabels(1)", "Label1", "Label2", "Label3", "lblCategoria",
-              "lblSearchDescription", "imgBookmark", "imgFreccia", "lblNumRecord", "Image1", "Image2",
-              "Image4", "Image5"}},
-            {"QLineEdit", {"txtdb(0)", "txtdb(2)", "txtdb(3)", "txtdb(4)", "txtFindTxt"}},
-            {"QPlainTextEdit", {"txtdb(1)"}},
-            {"QComboBox",
-             {"cboTitoli", "cboInsertCategoria", "cboInsertKey", "cboSelectResearch", "cboGenericFind",
-              "cboFindCategoria"}},
-            {"QFrame", {"Line1", "Line2", "Line3", "Line4", "Shape1", "Shape2"}},
-            {"QWidget", {"picSearch", "picWorkButton"}}};
-        for (const auto& [kind, names] : kinds) {
-            for (const QString& name : names) {
-                const QList<QWidget*> found = w.findChildren<QWidget*>(name);
-                QVERIFY2(found.size() == 1 && found.first()->inherits(kind), qPrintable(name));
-            }
-        }
-        for (int i = 0; i < frmTips::FieldCount; ++i)
-            QCOMPARE(w.FieldBox(i)->objectName(), QStringLiteral("txtdb(%1)").arg(i));
+        const QString names = "optWork(0) optWork(1) cmdUtility cmdBookmark cmdOpenNewDB cmdInviaTips "
+                              "chkTopMost cmdAbout cmdClose "
+                              "cmdSearch cmdSposta(0) cmdSposta(1) cmdSposta(2) cmdSposta(3) cmdTool(0) "
+                              "cmdTool(1) cmdTool(2) cmdTool(3) "
+                              "cmdTool(4) lblLabels(0) lblLabels(1) Label1 Label2 Label3 lblCategoria "
+                              "lblSearchDescription imgBookmark "
+                              "imgFreccia lblNumRecord Image1 Image2 Image4 Image5 txtdb(0) txtdb(1) "
+                              "txtdb(2) txtdb(3) txtdb(4) "
+                              "txtFindTxt cboTitoli cboInsertCategoria cboInsertKey cboSelectResearch "
+                              "cboGenericFind cboFindCategoria "
+                              "Line1 Line2 Line3 Line4 Shape1 Shape2 picSearch picWorkButton";
+        for (const QString& name : names.split(QLatin1Char(' ')))
+            QVERIFY2(w.findChildren<QWidget*>(name).size() == 1, qPrintable(name));
+        QCOMPARE(w.windowTitle(), "Quillnote");
+        QVERIFY(w.minimumSize() == QSize(463, 469) && w.maximumSize() == w.minimumSize() &&
+                !w.windowIcon().isNull());
+        QVERIFY((w.geometry().center() - w.screen()->availableGeometry().center()).manhattanLength() <= 2);
+        QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint) && w.optWork[0]->group()->exclusive());
+        // Modifica (index 4) stands left of Annulla (index 3).
+        QVERIFY(w.cmdTool[4]->x() < w.cmdTool[3]->x() && w.optWork[0]->group() == w.optWork[1]->group());
         // Typed text stays out of the lists, and the program completes it itself.
         for (QComboBox* c : {w.cboInsertCategoria, w.cboInsertKey})
             QVERIFY(c->isEditable() && !c->completer() && c->insertPolicy() == QComboBox::NoInsert);
-        // Every control that takes input has a name; picture buttons use their tooltip.
+        // Every control that takes input has a name; picture buttons show a picture and use their tooltip.
         for (QWidget* c : w.findChildren<QWidget*>()) {
-            if (auto* b = qobject_cast<QAbstractButton*>(c)) {
-                QVERIFY2(!b->icon().isNull() && !b->toolTip().isEmpty(), qPrintable(c->objectName()));
-                QCOMPARE(b->accessibleName(), b->toolTip());
-            } else if (c->inherits("QComboBox") || c->inherits("QPlainTextEdit") ||
-                       (c->inherits("QLineEdit") && !c->parentWidget()->inherits("QComboBox"))) {
-                QVERIFY2(!c->accessibleName().isEmpty(), qPrintable(c->objectName()));
-            }
+            auto* b = qobject_cast<QAbstractButton*>(c);
+            const bool input = b || c->inherits("QComboBox") || c->inherits("QPlainTextEdit") ||
+                               (c->inherits("QLineEdit") && !c->parentWidget()->inherits("QComboBox"));
+            QVERIFY2(!input || !c->accessibleName().isEmpty(), qPrintable(c->objectName()));
+            QVERIFY2(!b || (!b->icon().isNull() && b->accessibleName() == b->toolTip()),
+                     qPrintable(c->objectName()));
         }
-        // Eight different arrow frames.
-        QList<QImage> frames;
-        for (int i = 1; i <= 8; ++i) {
-            frames << qn::ui::ArrowFrame(i, QSize(31, 20)).toImage();
-            QVERIFY(!frames.last().isNull() && frames.indexOf(frames.last()) == i - 1);
-        }
+        // Cursors: one picture for buttons, one for lists (over their text part too), the counter its own.
+        w.SetMousePointers();
+        const auto picture = [](const QWidget* c) { return c->cursor().pixmap().toImage(); };
+        const QImage button = picture(w.cmdClose), list = picture(w.cboTitoli);
+        QVERIFY(!button.isNull() && !list.isNull() && button != list && picture(w.lblNumRecord) != button);
+        for (QAbstractButton* b : w.findChildren<QAbstractButton*>())
+            QCOMPARE(picture(b), button);
+        for (QComboBox* c : w.findChildren<QComboBox*>())
+            QVERIFY(picture(c) == list && (!c->lineEdit() || picture(c->lineEdit()) == list));
+        QVERIFY(w.txtLine[0]->cursor().shape() == Qt::IBeamCursor &&
+                w.Label3->cursor().shape() == Qt::ArrowCursor);
+        QCOMPARE(w.lblNumRecord->cursor().shape(), Qt::BitmapCursor);
     }
 
-    void windowAndStartState() {
+    void arrowRunsSixteenFramesThenRests() {
+        for (int i = 1; i < 8; ++i) // the arrow moves from frame to frame
+            QVERIFY(qn::ui::ArrowFrame(i, {31, 20}).toImage() !=
+                    qn::ui::ArrowFrame(i + 1, {31, 20}).toImage());
         frmTips w;
-        QCOMPARE(w.windowTitle(), "Quillnote");
-        QVERIFY(w.minimumSize() == QSize(463, 469) && w.maximumSize() == w.minimumSize());
-        QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint) && !w.windowIcon().isNull());
-        QVERIFY((w.geometry().center() - w.screen()->availableGeometry().center()).manhattanLength() <= 2);
-        QCOMPARE(w.txtProcedura->geometry(), QRect(105 / 15, 1560 / 15, 6750 / 15, 3135 / 15));
-        QVERIFY(w.optWork[0]->isChecked() && w.optWork[0]->group() == w.optWork[1]->group());
-        QVERIFY(!w.cboTitoli->isEnabled() && w.picSearch->isVisibleTo(&w) &&
-                !w.picWorkButton->isVisibleTo(&w));
-        QVERIFY(!w.imgBookmark->isVisibleTo(&w) && !w.cboInsertCategoria->isVisibleTo(&w));
-        // Modifica (index 4) stands left of Annulla (index 3); Salva and Annulla start disabled.
-        QList<QPushButton*> byLeft(w.cmdTool.begin(), w.cmdTool.end());
-        std::sort(byLeft.begin(), byLeft.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
-        QStringList tools;
-        for (QPushButton* b : byLeft)
-            tools << QStringLiteral("%1 %2 %3 %4")
-                         .arg(b->objectName(), b->text(), b->toolTip())
-                         .arg(b->isEnabled());
-        QCOMPARE(
-            tools,
-            QStringList({"cmdTool(0) &Nuovo Nuovo record 1", "cmdTool(1) &Salva Salva record e/o modifiche 0",
-                         "cmdTool(2) &Elimina Elimina record 1", "cmdTool(4) &Modifica Modifica record 1",
-                         "cmdTool(3) &Annulla Annulla operazione 0"}));
+        QList<int> frames;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, [&] {
+            if (const int f = w.imgFreccia->property("arrowFrame").toInt();
+                frames.value(frames.size() - 1) != f)
+                frames << f;
+        });
+        probe.start(0);
+        w.AnimateArrow();
+        QCOMPARE(frames << w.imgFreccia->property("arrowFrame").toInt(),
+                 QList<int>({1, 2, 3, 4, 5, 6, 7, 8, 1, 2, 3, 4, 5, 6, 7, 8, 1}));
+        w.imgFreccia->setProperty("arrowFrame", 0);
+        w.SuppressArrowAnimation = true;
+        w.AnimateArrow();
+        QCOMPARE(w.imgFreccia->property("arrowFrame"), 0);
     }
 
-    void overlapsKeepTheRightControlOnTop() {
-        frmTips w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(w.cboInsertCategoria->pos() == w.txtLine[2]->pos() &&
-                w.cboInsertKey->pos() == w.txtLine[3]->pos());
-        QVERIFY(StackIndex(w.cboInsertCategoria) > StackIndex(w.txtLine[2]));
-        QVERIFY(StackIndex(w.cboInsertKey) > StackIndex(w.txtLine[3]));
-        QCOMPARE(w.picSearch->geometry(), w.picWorkButton->geometry());
-        // The title box covers the title list but for the list's drop-down button.
-        QCOMPARE(w.txtLine[0]->pos(), w.cboTitoli->pos());
-        QCOMPARE(w.cboTitoli->width() - w.txtLine[0]->width(), 18);
-        const QRect title = w.txtLine[0]->geometry();
-        QCOMPARE(w.childAt(title.center()), w.txtLine[0]);
-        QCOMPARE(w.childAt(title.right() + 9, title.center().y()), w.cboTitoli);
-        // A shown list takes the clicks meant for the box under it.
-        w.cboInsertCategoria->show();
-        QWidget* atCategory = w.childAt(w.txtLine[2]->geometry().center());
-        QVERIFY(atCategory == w.cboInsertCategoria || atCategory->parentWidget() == w.cboInsertCategoria);
-    }
-
-    void tabLeadsThroughTheRecordToSalva() {
+    void overlapsAndTabWhileEditing() {
         frmTips w;
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        // A record being edited: command panel, lists shown, boxes unlocked, Salva enabled.
+        // The title box covers the title list but for the list's drop-down button.
+        const QRect title = w.txtLine[0]->geometry();
+        QVERIFY(title.topLeft() == w.cboTitoli->pos() && w.cboTitoli->width() - title.width() == 18);
+        QCOMPARE(w.childAt(title.right() + 9, title.center().y()), w.cboTitoli);
+        QCOMPARE(w.picSearch->geometry(), w.picWorkButton->geometry());
+        // A record being edited: the lists lie exactly over their boxes and take their clicks.
         w.picSearch->hide();
-        for (QWidget* shown : QWidgetList{w.picWorkButton, w.cboInsertCategoria, w.cboInsertKey})
-            shown->show();
+        w.picWorkButton->show();
+        for (auto [box, list] : {std::pair<QWidget*, QWidget*>{w.txtLine[2], w.cboInsertCategoria},
+                                 {w.txtLine[3], w.cboInsertKey}}) {
+            list->show();
+            QWidget* at = w.childAt(box->geometry().center());
+            QVERIFY(list->pos() == box->pos() && (at == list || at->parentWidget() == list));
+        }
+        // Tab leads from the title through the record to Salva.
         w.cmdTool[1]->setEnabled(true);
         w.LockFields(false);
         w.txtLine[0]->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), w.txtLine[0]);
         for (QWidget* next :
              QWidgetList{w.txtProcedura, w.txtLine[4], w.cboInsertCategoria, w.cboInsertKey, w.cmdTool[1]}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QWidget* focus = QApplication::focusWidget();
-            QVERIFY2(focus == next || (focus && focus->parentWidget() == next),
-                     qPrintable(next->objectName()));
-        }
-        // The rest of the chain keeps the designed order.
-        QList<QWidget*> chain;
-        for (QWidget* f = w.cmdTool[1]->nextInFocusChain(); f != w.cmdTool[1]; f = f->nextInFocusChain())
-            chain << f;
-        qsizetype at = -1;
-        for (QWidget* next : {w.cmdTool[3], w.cmdTool[4], w.cmdTool[2], static_cast<QPushButton*>(w.cmdClose),
-                              w.cmdSposta[3], w.cmdSposta[0]}) {
-            QVERIFY2(chain.indexOf(next) > at, qPrintable(next->objectName()));
-            at = chain.indexOf(next);
+            QVERIFY2(focus == next || focus->parentWidget() == next, qPrintable(next->objectName()));
         }
     }
 
     void fieldBoxesTypingAndCtrlT() {
         frmTips w;
         w.SetFieldLengths();
-        // Locked boxes take no typing, Ctrl+T included, but still select.
-        w.LockFields(true);
+        // Locked boxes take no typing, Ctrl+T included; unlocked ones as many characters as the
+        // field holds (the note field 50).
         for (int i = 0; i < frmTips::FieldCount; ++i) {
+            w.LockFields(true);
             w.SetFieldText(i, "ab");
             QTest::keyClicks(w.FieldBox(i), "zz");
             QTest::keyClick(w.FieldBox(i), Qt::Key_T, Qt::ControlModifier);
             QCOMPARE(w.FieldText(i), "ab");
-        }
-        QTest::keyClick(w.txtProcedura, Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(w.txtProcedura->textCursor().selectedText(), "ab");
-        // Unlocked, each box takes as many characters as its field holds (the note field 50).
-        w.LockFields(false);
-        const int sizes[frmTips::FieldCount] = {60, 100, 30, 20, 50};
-        for (int i = 0; i < frmTips::FieldCount; ++i) {
+            w.LockFields(false);
             w.SetFieldText(i, {});
             QTest::keyClicks(w.FieldBox(i), QString(100, QLatin1Char('x')));
-            QCOMPARE(w.FieldText(i).size(), sizes[i]);
+            QCOMPARE(w.FieldText(i).size(), QList<int>({60, 100, 30, 20, 50}).at(i));
         }
-        // Ctrl+T types five blanks at the caret of the procedure only; Ctrl+Shift+T is another key.
-        w.SetFieldText(0, "t");
+        // Ctrl+T types five blanks at the caret of the procedure; a locked one still selects.
         w.SetFieldText(1, "ab");
         w.txtProcedura->moveCursor(QTextCursor::NextCharacter);
         QTest::keyClick(w.txtProcedura, Qt::Key_T, Qt::ControlModifier);
-        QTest::keyClick(w.txtProcedura, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
-        QTest::keyClick(w.txtLine[0], Qt::Key_T, Qt::ControlModifier);
-        QCOMPARE(w.FieldText(0) + "|" + w.FieldText(1), "t|a     b");
-        QCOMPARE(w.txtProcedura->textCursor().position(), 6);
+        w.LockFields(true);
+        QTest::keyClick(w.txtProcedura, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(w.txtProcedura->textCursor().selectedText(), "a     b");
     }
 
     void clicksSelectTheWholeText() {
         QTemporaryDir dir;
-        auto forget = qScopeGuard([] {
-            GenericBas::TipsRecordset.reset();
-            GenericBas::TipsDatabase.reset();
-        });
         GenericBas::TipsDatabase = EngineFixture::createTipsDatabase(dir.filePath("edit.mdb"));
         GenericBas::TipsRecordset = GenericBas::TipsDatabase->OpenRecordset("TipsTable", qn::dbOpenDynaset);
         frmTips w;
@@ -202,90 +151,22 @@ private slots:
         };
         w.SetFieldText(1, "riga uno\nriga due");
         QCOMPARE(click(Qt::RightButton), "riga uno\u2029riga due");
-        // A selection already there is kept; the left button is left to the box.
+        // A selection already there is kept; the left button is left to the box, and so is a
+        // right-click while a tip is being added.
         QTextCursor c(w.txtProcedura->document());
         c.setPosition(4, QTextCursor::KeepAnchor);
         w.txtProcedura->setTextCursor(c);
         QCOMPARE(click(Qt::RightButton), "riga");
         QCOMPARE(click(Qt::LeftButton), "");
-        // So is a right-click while a tip is being added.
         GenericBas::TipsRecordset->AddNew();
         QCOMPARE(click(Qt::RightButton), "");
-        GenericBas::TipsRecordset->CancelUpdate();
-        QCOMPARE(click(Qt::RightButton), "riga uno\u2029riga due");
+        GenericBas::TipsRecordset.reset();
+        GenericBas::TipsDatabase.reset();
         // The search box selects its whole text when it gets the focus.
         w.txtFindTxt->setText("parola");
         w.txtFindTxt->setCursorPosition(2);
         QTest::mouseClick(w.txtFindTxt, Qt::LeftButton, {}, QPoint(3, 3));
         QTRY_COMPARE(w.txtFindTxt->selectedText(), "parola");
-    }
-
-    void cursorsComeFromThePictures() {
-        frmTips w;
-        w.SetMousePointers();
-        const QImage button = CursorPicture(w.cmdClose), list = CursorPicture(w.cboTitoli);
-        QVERIFY(!button.isNull() && !list.isNull() && button != list);
-        for (QAbstractButton* b : w.findChildren<QAbstractButton*>())
-            QCOMPARE(CursorPicture(b), button);
-        for (QComboBox* c : w.findChildren<QComboBox*>()) {
-            QCOMPARE(CursorPicture(c), list);
-            if (c->lineEdit()) // the text part of a free-text list too
-                QCOMPARE(CursorPicture(c->lineEdit()), list);
-        }
-        QVERIFY(w.txtLine[0]->cursor().shape() == Qt::IBeamCursor &&
-                w.Label3->cursor().shape() == Qt::ArrowCursor);
-        // The counter keeps its own cursor.
-        QVERIFY(w.lblNumRecord->cursor().shape() == Qt::BitmapCursor &&
-                CursorPicture(w.lblNumRecord) != button);
-    }
-
-    void arrowAnimationRunsSixteenFramesThenRests() {
-        frmTips w;
-        QList<int> frames;
-        QTimer probe;
-        connect(&probe, &QTimer::timeout, [&] {
-            const int f = w.imgFreccia->property("arrowFrame").toInt();
-            if (frames.isEmpty() || frames.last() != f) frames << f;
-        });
-        probe.start(0);
-        w.AnimateArrow();
-        frames << w.imgFreccia->property("arrowFrame").toInt();
-        QCOMPARE(frames, QList<int>({1, 2, 3, 4, 5, 6, 7, 8, 1, 2, 3, 4, 5, 6, 7, 8, 1}));
-        QCOMPARE(w.imgFreccia->pixmap().toImage(), qn::ui::ArrowFrame(1, w.imgFreccia->size()).toImage());
-        w.imgFreccia->setProperty("arrowFrame", 0);
-        w.SuppressArrowAnimation = true;
-        w.AnimateArrow();
-        QCOMPARE(w.imgFreccia->property("arrowFrame").toInt(), 0);
-    }
-
-    void dropDownHeightLimitsTheOpenList() {
-        frmTips w;
-        for (int i = 0; i < 200; ++i)
-            w.cboTitoli->addItem(QStringLiteral("Titolo %1").arg(i));
-        const int row = w.cboTitoli->view()->sizeHintForRow(0), height = w.picSearch->y() - w.cboTitoli->y();
-        w.SetDropDownHeight(w.cboTitoli, height);
-        const int rows = w.cboTitoli->maxVisibleItems();
-        QVERIFY(rows >= 1 && w.cboTitoli->height() + rows * row <= height);
-        QVERIFY(w.cboTitoli->height() + (rows + 1) * row > height);
-    }
-
-    void escAndCmdCloseUnloadOnce() {
-        const QString message = GenericBas::TempFolder() + "email.eml";
-        for (bool esc : {true, false}) {
-            frmTips w;
-            w.show();
-            QVERIFY(QTest::qWaitForWindowActive(&w));
-            w.LockFields(false); // also while a record is being edited
-            w.txtLine[0]->setFocus();
-            QVERIFY(QFile(message).open(QIODevice::WriteOnly));
-            esc ? QTest::keyClick(w.txtLine[0], Qt::Key_Escape)
-                : QTest::mouseClick(w.cmdClose, Qt::LeftButton);
-            QVERIFY(!w.isVisible() && !QFile::exists(message)); // the unload removed the message file
-            // A second close does not unload again.
-            QVERIFY(QFile(message).open(QIODevice::WriteOnly));
-            w.close();
-            QVERIFY(QFile::remove(message));
-        }
     }
 };
 
