@@ -56,16 +56,13 @@ protected:
         Seen s{box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
                def ? box->standardButton(def) : QMessageBox::NoButton};
         m_unexpected += m_answers.isEmpty() ? 1 : 0;
-        QAbstractButton* target =
-            m_answers.isEmpty() ? nullptr : box->button(s.answer = m_answers.takeFirst());
+        s.answer = m_answers.isEmpty() ? QMessageBox::NoButton : m_answers.takeFirst();
+        QAbstractButton* target = box->button(s.answer);
         // Unexpected, or an answer the box does not offer: it leaves as Esc would take it.
         if (!target) target = box->escapeButton() ? box->escapeButton() : def;
-        if (target && s.answer == QMessageBox::NoButton) s.answer = box->standardButton(target);
+        if (s.answer == QMessageBox::NoButton) s.answer = box->standardButton(target);
         m_seen.append(s);
-        if (target)
-            target->click();
-        else
-            box->reject();
+        target ? target->click() : box->reject();
     }
 
 private:
