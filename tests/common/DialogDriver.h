@@ -29,7 +29,6 @@ public:
     }
 
     int done() const { return m_done; }
-    int pending() const { return int(m_queue.size()); }
 
 protected:
     void timerEvent(QTimerEvent*) override {

@@ -7,27 +7,23 @@
 #include <QtTest>
 #include <QtWidgets>
 
-// Shows the dialog, then cancels it (`name` null) or accepts `name` (the proposed one when
-// empty); a dialog that refuses the name is cancelled. What it showed and how it ended:
-// "title|folder|name|filters, the selected one marked with *|chosen, refused or cancelled".
+// Shows the dialog, then cancels it (`name` null) or accepts `name`; a dialog that refuses the
+// name is cancelled. What it showed and how it ended:
+// "title|folder|name|selected filter|all filters|chosen, refused or cancelled".
 static QString Show(OpenSave& os, bool save, const char* name) {
-    QString shown;
+    QStringList shown;
     DialogDriver driver;
     driver.onFileDialog([&](QFileDialog* d) {
-        QStringList filters = d->nameFilters();
-        for (QString& f : filters)
-            if (f == d->selectedNameFilter()) f.prepend(QLatin1Char('*'));
-        shown =
-            QStringList{d->windowTitle(), d->directory().absolutePath(),
-                        d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(), filters.join(';')}
-                .join('|');
-        if (name && *name) d->selectFile(QString::fromUtf8(name));
+        shown << d->windowTitle() << d->directory().absolutePath();
+        shown << d->findChild<QLineEdit*>("fileNameEdit")->text() << d->selectedNameFilter();
+        shown << d->nameFilters().join(';');
+        if (name) d->selectFile(QString::fromUtf8(name));
         if (name) QMetaObject::invokeMethod(d, "accept");
-        shown += !name ? "|cancelled" : d->isVisible() ? "|refused" : "|chosen";
+        shown << (!name ? "cancelled" : d->isVisible() ? "refused" : "chosen");
         if (d->isVisible()) d->reject();
     });
     save ? os.ShowSave() : os.ShowOpen();
-    return shown;
+    return shown.join('|');
 }
 
 class tst_OpenSave : public QObject {
@@ -39,17 +35,16 @@ private slots:
         QVERIFY(QFile(dir.filePath("tips.mdb")).open(QIODevice::WriteOnly));
         OpenSave os;
         os.SetDialogTitle("Seleziona il DB da aprire");
-        os.SetFilter("Microsoft Access (.mdb)|*.mdb|Copie|*.bak;*.old");
+        os.SetFilter("Archivi (.mdb)|*.mdb|Copie|*.bak;*.old");
         os.SetFilterIndex(2);
         os.SetInitDir(dir.path());
         QCOMPARE(Show(os, false, "tips.mdb"),
                  "Seleziona il DB da aprire|" + dir.path() +
-                     "||Microsoft Access (.mdb) (*.mdb);*Copie (*.bak *.old)|chosen");
+                     "||Copie (*.bak *.old)|Archivi (.mdb) (*.mdb);Copie (*.bak *.old)|chosen");
         QCOMPARE(os.FileName(), dir.filePath("tips.mdb"));
         // Cancelling empties the proposed name; an index out of range selects the first filter.
         os.SetFilterIndex(9);
-        QCOMPARE(Show(os, false, nullptr).section('|', 2),
-                 "tips.mdb|*Microsoft Access (.mdb) (*.mdb);Copie (*.bak *.old)|cancelled");
+        QCOMPARE(Show(os, false, nullptr).section('|', 2, 3), "tips.mdb|Archivi (.mdb) (*.mdb)");
         QVERIFY(os.FileName().isEmpty() && os.FilterIndex() == 9);
         // A name that does not exist is refused by the dialog itself.
         MessageBoxWatcher watcher;
@@ -66,16 +61,13 @@ private slots:
         os.SetDefaultExt("mdb");
         QCOMPARE(Show(os, true, nullptr).section('|', 1, 2), dir.path() + "|BackQuillnote.mdb");
         QCOMPARE(os.FileName(), QString());
-        os.SetFileName(dir.filePath("BackQuillnote.mdb"));
-        Show(os, true, "");
-        QCOMPARE(os.FileName(), dir.filePath("BackQuillnote.mdb"));
+        os.SetInitDir(dir.path());
         Show(os, true, "Nuovo");
         QCOMPARE(os.FileName(), dir.filePath("Nuovo.mdb"));
         // No to the overwrite question keeps the dialog open; Yes returns the existing file.
         MessageBoxWatcher watcher;
         watcher.arm({QMessageBox::No, QMessageBox::Yes});
         QVERIFY(Show(os, true, "esiste.mdb").endsWith("|refused") && os.FileName().isEmpty());
-        os.SetInitDir(dir.path());
         QVERIFY(Show(os, true, "esiste").endsWith("|chosen") && os.FileName() == dir.filePath("esiste.mdb"));
         QVERIFY(watcher.count() == 2 && watcher.last().text.contains("esiste.mdb"));
     }
