@@ -10,8 +10,7 @@
 namespace TestArchive {
 
 bool CreateTips(const QString& path, const QList<Tip>& tips) {
-    static const char* const names[] = {"Titolo",        "Procedura", "Categoria",
-                                        "ChiaveRicerca", "Note",      "Bookmark"};
+    const QStringList names = QString("Titolo Procedura Categoria ChiaveRicerca Note Bookmark").split(' ');
     return CreateDB::CreateTipsDatabase(path) &&
            EngineFixture::errorOf([&] {
                auto db = qn::DBEngine::Workspaces(0).OpenDatabase(path, true, false);
@@ -19,7 +18,7 @@ bool CreateTips(const QString& path, const QList<Tip>& tips) {
                for (const Tip& t : tips) {
                    rs->AddNew();
                    for (int i = 0; i < 6; ++i)
-                       rs->Fields(QLatin1String(names[i])).SetValue(t.fields[i]);
+                       rs->Fields(names[i]).SetValue(t.fields[i]);
                    rs->Update();
                }
            }) == 0;
@@ -28,15 +27,6 @@ bool CreateTips(const QString& path, const QList<Tip>& tips) {
 bool MakeReadOnly(const QString& path) {
     return QFile::setPermissions(path,
                                  QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-}
-
-QStringList Rows(const QString& path) {
-    QStringList columns = {"KeyPrimary",    "Titolo", "Procedura", "Categoria",
-                           "ChiaveRicerca", "Note",   "Bookmark"};
-    for (QString& c : columns)
-        c = QStringLiteral("ifnull(%1,'<null>')").arg(c);
-    return EngineFixture::rawColumn(path, "SELECT " + columns.join("||'|'||") +
-                                              " FROM TipsTable ORDER BY KeyPrimary");
 }
 
 } // namespace TestArchive
@@ -61,6 +51,16 @@ bool ArchiveWindow::load(const Answers& answers, const QString& archive) {
         win->Form_Load();
         QCoreApplication::processEvents();
     });
+}
+
+QStringList ArchiveWindow::stored() {
+    close();
+    QStringList columns =
+        QString("KeyPrimary Titolo Procedura Categoria ChiaveRicerca Note Bookmark").split(' ');
+    for (QString& c : columns)
+        c = "ifnull(" + c + ",'<null>')";
+    return EngineFixture::rawColumn(path, "SELECT " + columns.join("||'|'||") +
+                                              " FROM TipsTable ORDER BY KeyPrimary");
 }
 
 void ArchiveWindow::close() {
@@ -113,7 +113,7 @@ void ArchiveWindow::type(const QString& name, const QString& text) {
 }
 
 void ArchiveWindow::fill(const QStringList& values) {
-    static const char* const names[] = {"txtdb(0)", "txtdb(1)", "cboInsertCategoria", "cboInsertKey"};
+    const QStringList names = QString("txtdb(0) txtdb(1) cboInsertCategoria cboInsertKey").split(' ');
     for (int i = 0; i < values.size(); ++i)
         type(names[i], values.at(i));
 }

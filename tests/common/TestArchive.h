@@ -14,13 +14,9 @@
 #include "MessageBoxWatcher.h"
 #include "mainwindow/frmTips.h"
 
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtWidgets>
 #include <memory>
 
 using Answers = QList<QMessageBox::StandardButton>;
@@ -38,9 +34,6 @@ namespace TestArchive {
 bool CreateTips(const QString& path, const QList<Tip>& tips = {});
 // Removes every write permission bit (chmod a-w).
 bool MakeReadOnly(const QString& path);
-// Every row of TipsTable by key, read through plain SQLite: "key|Titolo|Procedura|Categoria|
-// ChiaveRicerca|Note|Bookmark", Null shown as "<null>".
-QStringList Rows(const QString& path);
 } // namespace TestArchive
 
 // A message box as MessageBoxWatcher saw it: "title|icon|buttons|text".
@@ -61,8 +54,9 @@ public:
     bool load(const Answers& answers = {}, const QString& archive = {});
     // Closes the window (it unloads) and drops the program-wide archive objects.
     void close();
-    // Closes the window, then reads the file's rows.
-    QStringList stored() { return close(), TestArchive::Rows(path); }
+    // Closes the window, then reads every row of TipsTable by key through plain SQLite:
+    // "key|Titolo|Procedura|Categoria|ChiaveRicerca|Note|Bookmark", Null shown as "<null>".
+    QStringList stored();
 
     QWidget* widget(const QString& name) const { return win->findChild<QWidget*>(name); }
     QString boxText(int index) const;

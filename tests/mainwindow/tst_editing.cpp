@@ -65,10 +65,7 @@ private slots:
         const QString c30(30, 'c'), k20(20, 'k');
         const QString tooLong = "La lunghezza max consentita per il campo\n%1 è di %2 caratteri.";
         const QString catTooLong = tooLong.arg("Categoria").arg(30);
-        const struct {
-            QStringList values;
-            QString message, focus;
-        } steps[] = {
+        const QList<std::tuple<QStringList, QString, QString>> steps = {
             {{"", "", "", ""}, "Digitare il titolo del Tip", "txtdb(0)"},
             {{"Nuovo", "", "", ""}, "Digitare la descrizione del Tip", "txtdb(1)"},
             {{"Nuovo", "testo", "", ""}, "Digitare una categoria da associare al Tip", "cboInsertCategoria"},
@@ -77,12 +74,12 @@ private slots:
             {{"Nuovo", "testo", " " + c30.left(29) + " ", ""}, catTooLong, "cboInsertCategoria"},
             {{"Nuovo", "testo", c30, k20 + "k"}, tooLong.arg("ChiaveRicerca").arg(20), "cboInsertKey"},
         };
-        for (const auto& step : steps) {
-            w->fill(step.values);
+        for (const auto& [values, message, focus] : steps) {
+            w->fill(values);
             w->widget("txtdb(4)")->setFocus();
             QVERIFY(w->click("cmdTool(1)", {QMessageBox::Ok}));
-            QCOMPARE(w->said().last(), Box(step.message, QMessageBox::Warning));
-            QCOMPARE(w->win->focusWidget(), w->widget(step.focus));
+            QCOMPARE(w->said().last(), Box(message, QMessageBox::Warning));
+            QCOMPARE(w->win->focusWidget(), w->widget(focus));
             QVERIFY(w->win->cmdTool[1]->isEnabled()); // still adding
         }
         // 30 characters of category and 20 of search key are accepted. A title of blanks passes the
@@ -113,12 +110,9 @@ private slots:
         QCOMPARE(w->items("cboTitoli"), QStringList({"Alfa", "Bravo", "Delta", "Foxtrot"}));
         QVERIFY(browsing(*w));
         // Changing the second tip: the lists come up with its category and key; browsing is off.
-        w->click("cmdSposta(0)");
-        w->click("cmdSposta(2)");
-        w->click("cmdTool(4)");
+        QVERIFY(w->click("cmdSposta(0)") && w->click("cmdSposta(2)") && w->click("cmdTool(4)"));
         QCOMPARE(w->win->cboInsertCategoria->currentText() + w->win->cboInsertKey->currentText(),
                  "GraficaSort");
-        QVERIFY(!w->win->txtLine[0]->isReadOnly());
         for (const char* off : {"cmdSposta(2)", "cboTitoli", "cmdBookmark"})
             QVERIFY2(!w->widget(off)->isEnabled(), off);
         w->fill({"Zulu", "secondo corpo", "Grafica", ""}); // an empty key is stored as the empty text
@@ -260,13 +254,11 @@ private slots:
     }
 
     void modeSwitchesStayOnTheTip() {
-        QCOMPARE(mode(*w), "view");
         w->pick("cboFindCategoria", "Grafica");
         QCOMPARE(w->tip(), "Delta 1  di  1");
         w->click("optWork(1)");
         QCOMPARE(mode(*w), "edit");
         QCOMPARE(w->tip(), "Delta 2  di  3"); // all tips again, on the same one
-        QCOMPARE(w->items("cboTitoli").size(), 3);
         QCOMPARE(w->win->focusWidget(), w->win->cmdTool[0]);
         // Back to view mode: the search type is reset to "Categoria", the arrow is left alone.
         w->click("optWork(0)");
