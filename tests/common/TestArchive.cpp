@@ -7,8 +7,6 @@
 
 #include <QFile>
 
-namespace TestArchive {
-
 bool CreateTips(const QString& path, const QList<Tip>& tips) {
     const QStringList names = QString("Titolo Procedura Categoria ChiaveRicerca Note Bookmark").split(' ');
     return CreateDB::CreateTipsDatabase(path) &&
@@ -24,33 +22,24 @@ bool CreateTips(const QString& path, const QList<Tip>& tips) {
            }) == 0;
 }
 
-bool MakeReadOnly(const QString& path) {
-    return QFile::setPermissions(path,
-                                 QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-}
-
-} // namespace TestArchive
-
 QString Box(const QString& text, QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
             const QString& title) {
     return QStringLiteral("%1|%2|%3|%4").arg(title).arg(int(icon)).arg(buttons.toInt()).arg(text);
 }
 
 bool ArchiveWindow::open(const QList<Tip>& tips, const Answers& answers, const QString& change) {
-    if (!TestArchive::CreateTips(path, tips)) return false;
-    const bool changed = change == "chmod a-w"
-                             ? TestArchive::MakeReadOnly(path)
-                             : change.isEmpty() || EngineFixture::rawExec(path, change) == 0;
+    if (!CreateTips(path, tips)) return false;
+    const bool changed =
+        change == "chmod a-w"
+            ? QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther)
+            : change.isEmpty() || EngineFixture::rawExec(path, change) == 0;
     return changed && load(answers);
 }
 
 bool ArchiveWindow::load(const Answers& answers, const QString& archive) {
     GenericBas::DatabasePath = archive.isEmpty() ? path : archive;
     win = std::make_unique<frmTips>();
-    return answering(answers, [&] {
-        win->Form_Load();
-        QCoreApplication::processEvents();
-    });
+    return answering(answers, [&] { win->Form_Load(); });
 }
 
 QStringList ArchiveWindow::stored() {

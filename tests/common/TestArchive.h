@@ -14,7 +14,6 @@
 #include "MessageBoxWatcher.h"
 #include "mainwindow/frmTips.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtWidgets>
 #include <memory>
@@ -29,12 +28,8 @@ struct Tip {
     QVariant fields[6]; // Titolo, Procedura, Categoria, ChiaveRicerca, Note, Bookmark
 };
 
-namespace TestArchive {
 // A new tips archive at `path` holding `tips`, added in this order through the engine.
 bool CreateTips(const QString& path, const QList<Tip>& tips = {});
-// Removes every write permission bit (chmod a-w).
-bool MakeReadOnly(const QString& path);
-} // namespace TestArchive
 
 // A message box as MessageBoxWatcher saw it: "title|icon|buttons|text".
 QString Box(const QString& text, QMessageBox::Icon icon,
@@ -48,7 +43,8 @@ public:
         QCOMPARE(boxes.unexpected(), 0);
     }
     // A new archive holding `tips`, loaded; `answers` answer the load's boxes. `change` is made to the
-    // file before: "chmod a-w" makes it read-only, any other text is SQL run as another program would.
+    // file before: "chmod a-w" removes every write permission bit (the file is read-only even for
+    // root), any other text is SQL run as another program would run it.
     bool open(const QList<Tip>& tips, const Answers& answers = {}, const QString& change = {});
     // Form_Load with DatabasePath = `archive` (default: path).
     bool load(const Answers& answers = {}, const QString& archive = {});
@@ -88,6 +84,7 @@ private:
         const int before = boxes.count();
         boxes.arm(answers);
         action();
+        QCoreApplication::processEvents();
         return boxes.waitForCount(before + int(answers.size()));
     }
 };

@@ -90,7 +90,6 @@ private slots:
         QVERIFY(w.open(hasTips ? threeTips : QList<Tip>(), Answers(boxes.size(), QMessageBox::Ok),
                        readOnly ? "chmod a-w" : ""));
         QCOMPARE(w.said(), boxes);
-        QCOMPARE(w.win->windowTitle(), Caption.arg("Quillnote.mdb"));
         // Read-only: no changes, no maintenance, no edit mode. An empty writable archive starts in
         // edit mode, ready for a first tip.
         QCOMPARE(enabled(w), readOnly ? Switched.mid(0, 4) + Switched.mid(7) : Switched);
@@ -159,8 +158,8 @@ private slots:
     void openDialogCancelsOrSwitches() {
         ArchiveWindow w;
         const QString other = w.dir.filePath("Altro.mdb");
-        QVERIFY(TestArchive::CreateTips(other, {{"Zeta"}, {"Eta"}}) && TestArchive::MakeReadOnly(other));
-        QVERIFY(TestArchive::CreateTips(w.path, threeTips));
+        QVERIFY(CreateTips(other, {{"Zeta"}, {"Eta"}}) && QFile::setPermissions(other, QFile::ReadOwner));
+        QVERIFY(CreateTips(w.path, threeTips));
         QVERIFY(w.load({QMessageBox::Ok}, w.dir.filePath("Manca.mdb")));
         QVERIFY(w.said().at(0).contains("Errore numero: 3024\n"));
         QCOMPARE(w.win->windowTitle(), Caption.arg("nessuno!"));
@@ -266,7 +265,6 @@ private slots:
         w.win->LoadView(categoryView("B"));
         w.win->SuppressListEvents = false;
         QCOMPARE(w.items("cboTitoli"), QStringList());
-        QVERIFY(!w.win->cboTitoli->isEnabled());
         // A view without records: the message; the boxes and the list still show the former view,
         // but navigation runs on the whole table.
         w.win->LoadView(categoryView("B"));
