@@ -43,8 +43,8 @@ public:
         QCOMPARE(boxes.unexpected(), 0);
     }
     // A new archive holding `tips`, loaded; `answers` answer the load's boxes. `change` is made to the
-    // file before: "chmod a-w" removes every write permission bit (the file is read-only even for
-    // root), any other text is SQL run as another program would run it.
+    // file before: "chmod a-w" removes every write permission bit (which the window takes as
+    // read-only even when run as root), any other text is SQL run as another program would run it.
     bool open(const QList<Tip>& tips, const Answers& answers = {}, const QString& change = {});
     // Form_Load with DatabasePath = `archive` (default: path).
     bool load(const Answers& answers = {}, const QString& archive = {});
