@@ -28,15 +28,22 @@ private slots:
         QCOMPARE(tips.Name, QString("TipsTable"));
         QStringList fields;
         for (const qn::Field& f : tips.Fields)
-            fields << QString("%1 %2 %3 %4 %5").arg(f.Name).arg(f.Type).arg(f.Size).arg(f.Attributes).arg(
-                          f.AllowZeroLength);
+            fields << QString("%1 %2 %3 %4 %5")
+                          .arg(f.Name)
+                          .arg(f.Type)
+                          .arg(f.Size)
+                          .arg(f.Attributes)
+                          .arg(f.AllowZeroLength);
         QCOMPARE(fields, QStringList({"KeyPrimary 4 4 17 0", "Titolo 10 60 2 1", "Procedura 12 0 2 1",
                                       "Categoria 10 30 2 1", "ChiaveRicerca 10 20 2 1", "Note 10 50 2 1",
                                       "Bookmark 2 1 1 0", "Linguaggio 10 10 2 1"}));
         QStringList indexes;
         for (const qn::Index& ix : tips.Indexes)
-            indexes << QString("%1(%2) %3%4%5").arg(ix.Name, ix.Fields[0].Name).arg(ix.Primary).arg(
-                           ix.Required).arg(ix.Unique);
+            indexes << QString("%1(%2) %3%4%5")
+                           .arg(ix.Name, ix.Fields[0].Name)
+                           .arg(ix.Primary)
+                           .arg(ix.Required)
+                           .arg(ix.Unique);
         QCOMPARE(indexes, QStringList({"Categoria(Categoria) 000", "ChiaveRicerca(ChiaveRicerca) 000",
                                        "PrimaryKey(KeyPrimary) 111"}));
     }
