@@ -29,14 +29,6 @@ inline bool EditPending() {
     return mode == qn::dbEditInProgress || mode == qn::dbEditAdd;
 }
 
-// Runs one statement of a routine whose failing statements are skipped without a message.
-template <typename Statement> void SkipOnError(Statement&& statement) {
-    try {
-        statement();
-    } catch (const std::exception&) {
-    }
-}
-
 // Removes leading and trailing blanks only: tabs and line breaks of a procedure are kept.
 inline QString TrimSpaces(const QString& text) {
     qsizetype first = 0;

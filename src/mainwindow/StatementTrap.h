@@ -9,6 +9,7 @@
 #include "engine/EngineError.h"
 #include "startup/GenericBas.h"
 
+#include <QStringList>
 #include <exception>
 #include <utility>
 
@@ -41,6 +42,11 @@ inline qn::Database& TipsDb() {
     if (!GenericBas::TipsDatabase) throw qn::EngineError::fromNumber(qn::err::ObjectClosed);
     return *GenericBas::TipsDatabase;
 }
+
+// The values of `field` in the rows of `sql` on the archive in use, in the query's order; Null
+// values (and, with skipEmpty, empty texts) are left out. Every failing step is skipped, so an
+// empty table or a refused query gives an empty list.
+QStringList ListValues(const QString& sql, const QString& field, bool skipEmpty);
 
 // The view's record count; 0 when there is no view or it cannot be read.
 inline long ViewCount() noexcept {

@@ -1,5 +1,6 @@
 // Bookmarks: the mark kept in each tip's Bookmark field, set or cleared from the toolbar.
 #include "mainwindow/EditState.h"
+#include "mainwindow/StatementTrap.h"
 #include "mainwindow/frmTips.h"
 #include "startup/MessageBox.h"
 
@@ -14,7 +15,7 @@ void frmTips::cmdBookmark_Click() {
 void frmTips::ToggleBookmark() {
     qn::Recordset* rs = qn::editing::OpenTipsSet();
     long count = 0;
-    qn::editing::SkipOnError([&] { count = rs ? rs->RecordCount() : 0; });
+    qn::ui::Skip([&] { count = rs ? rs->RecordCount() : 0; });
     if (count <= 0) {
         qn::ui::ShowMessage(this, QStringLiteral("Database vuoto!"), QMessageBox::Warning, QMessageBox::Ok,
                             QMessageBox::Ok);
@@ -22,7 +23,7 @@ void frmTips::ToggleBookmark() {
     }
     // Any value but 0 and Null counts as set, also one written by another program.
     int current = 0;
-    qn::editing::SkipOnError([&] {
+    qn::ui::Skip([&] {
         const QVariant value = rs->Fields(QStringLiteral("Bookmark")).Value();
         current = value.isValid() ? value.toInt() : 0;
     });
@@ -40,7 +41,7 @@ void frmTips::ToggleBookmark() {
         rs->Update();
     } catch (const std::exception&) {
         // A refused change leaves record and mark as they were.
-        qn::editing::SkipOnError([&] {
+        qn::ui::Skip([&] {
             if (rs->EditMode() != qn::dbEditNone) rs->CancelUpdate();
         });
         return;

@@ -1,6 +1,7 @@
 // Editing commands of the main window: new, save, delete, cancel and change a tip, the checks
 // made before a tip is stored, and the category / search-key lists offered while editing.
 #include "mainwindow/EditState.h"
+#include "mainwindow/StatementTrap.h"
 #include "mainwindow/frmTips.h"
 #include "startup/MessageBox.h"
 
@@ -9,7 +10,6 @@
 #include <QStringList>
 
 using qn::editing::OpenTipsSet;
-using qn::editing::SkipOnError;
 using qn::editing::TrimSpaces;
 
 namespace {
@@ -28,10 +28,8 @@ QString tooLongMessage(const QString& field, int limit) {
 
 // Engine errors carry their own number and text; anything else is reported as unclassified.
 void reportError(frmTips* window, const std::exception& error) {
-    if (const auto* e = dynamic_cast<const qn::EngineError*>(&error))
-        window->ShowErrorNumber(e->number(), e->description());
-    else
-        window->ShowErrorNumber(qn::err::ReservedError, qn::errorDescription(qn::err::ReservedError));
+    const auto [number, description] = qn::ui::ErrorOf(error);
+    window->ShowErrorNumber(number, description);
 }
 
 // The view in use; an engine error when the window has none, so callers report it as any other.
@@ -40,33 +38,11 @@ qn::Recordset& requireTipsSet() {
     throw qn::EngineError::fromNumber(qn::err::ObjectClosed);
 }
 
-// The distinct values of one field, in the order the grouping query returns them. Every failing
-// step is skipped: an empty table leaves the list empty.
+// The distinct values of one field, in the order the grouping query returns them.
 QStringList distinctValues(const QString& field, bool skipEmpty) {
-    QStringList values;
-    qn::Database* db = GenericBas::TipsDatabase.get();
-    if (!db) return values;
-    std::unique_ptr<qn::Recordset> rs;
-    SkipOnError([&] {
-        rs = db->OpenRecordset(QStringLiteral("SELECT ") + field + QStringLiteral(" FROM ") +
-                                   QStringLiteral("TipsTable") + QStringLiteral(" INDICE GROUP BY ") + field,
-                               qn::dbOpenDynaset);
-    });
-    if (!rs) return values;
-    long n = 0;
-    SkipOnError([&] { rs->MoveLast(); });
-    SkipOnError([&] { n = rs->RecordCount(); });
-    SkipOnError([&] { rs->MoveFirst(); });
-    for (long i = 0; i < n; ++i) {
-        SkipOnError([&] {
-            const QVariant value = rs->Fields(field).Value();
-            if (value.isValid() && !(skipEmpty && value.toString().isEmpty()))
-                values.append(value.toString());
-        });
-        SkipOnError([&] { rs->MoveNext(); });
-    }
-    SkipOnError([&] { rs->Close(); });
-    return values;
+    return qn::ui::ListValues(QStringLiteral("SELECT ") + field + QStringLiteral(" FROM ") +
+                                  QStringLiteral("TipsTable") + QStringLiteral(" INDICE GROUP BY ") + field,
+                              field, skipEmpty);
 }
 
 void fillList(QComboBox* cbo, const QStringList& values) {
@@ -124,12 +100,12 @@ void frmTips::NewRecord() {
 void frmTips::EditRecord() {
     qn::Recordset* rs = OpenTipsSet();
     long count = 0;
-    SkipOnError([&] { count = rs ? rs->RecordCount() : 0; });
+    qn::ui::Skip([&] { count = rs ? rs->RecordCount() : 0; });
     if (count <= 0) {
         ShowEmptyDatabaseMessage();
         return;
     }
-    SkipOnError([&] { rs->Edit(); });
+    qn::ui::Skip([&] { rs->Edit(); });
     FillInsertLists();
     ShowInsertLists(true);
     SetBrowseMode(false);

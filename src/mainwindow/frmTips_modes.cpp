@@ -1,23 +1,23 @@
 // The two modes of the main window: view mode with the search panel, edit mode with the
 // command panel, switched by the option buttons or a double-click on the record counter.
 #include "mainwindow/EditState.h"
+#include "mainwindow/StatementTrap.h"
 #include "mainwindow/frmTips.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-using qn::editing::SkipOnError;
 
 void frmTips::optWork_Click(int index) {
     if (index == 0) {
         // Resetting the search type must not play the arrow animation.
         SuppressArrowAnimation = true;
-        SkipOnError([&] { cmdTool_Click(3); }); // a pending change is abandoned without a question
-        SkipOnError([&] {
+        qn::ui::Skip([&] { cmdTool_Click(3); }); // a pending change is abandoned without a question
+        qn::ui::Skip([&] {
             picWorkButton->hide();
             picSearch->show();
         });
-        SkipOnError([&] { SetSelectResearchText(SearchFields[0]); });
+        qn::ui::Skip([&] { SetSelectResearchText(SearchFields[0]); });
         lblSearchDescription->setText(QStringLiteral("Seleziona la categoria da ricercare"));
         FieldBox(0)->setFocus();
         SuppressArrowAnimation = false;
@@ -25,7 +25,7 @@ void frmTips::optWork_Click(int index) {
         picWorkButton->show();
         picSearch->hide();
         // All tips again, staying on the one shown.
-        SkipOnError([&] { FillCategoryList(true); });
+        qn::ui::Skip([&] { FillCategoryList(true); });
         cmdTool[0]->setFocus();
     }
 }

@@ -32,28 +32,6 @@ QString titleCriterion(const QString& title) {
 
 // The values of `field` in every record of a short-lived set on `sql`. Null values have no text
 // and are left out; so are empty ones when `skipEmpty`.
-QStringList listValues(const QString& sql, const QString& field, bool skipEmpty) {
-    QStringList values;
-    std::unique_ptr<qn::Recordset> rs;
-    Skip([&] { rs = qn::ui::TipsDb().OpenRecordset(sql, qn::dbOpenDynaset); });
-    if (!rs) return values;
-    long count = 0;
-    Skip([&] {
-        rs->MoveLast();
-        count = rs->RecordCount();
-        rs->MoveFirst();
-    });
-    for (long i = 0; i < count; ++i) {
-        Skip([&] {
-            const QVariant value = rs->Fields(field).Value();
-            if (value.isValid() && !(skipEmpty && value.toString().isEmpty()))
-                values.append(value.toString());
-        });
-        Skip([&] { rs->MoveNext(); });
-    }
-    Skip([&] { rs->Close(); });
-    return values;
-}
 
 // Shows the value control of a search type and hides the others; the search button goes with
 // the word box.
@@ -154,7 +132,7 @@ void frmTips::FillCategoryList(bool keep) {
     Skip([&] {
         setItems(cboFindCategoria,
                  QStringList{AllCategories} +
-                     listValues(QStringLiteral("SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria"),
+                     qn::ui::ListValues(QStringLiteral("SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria"),
                                 QStringLiteral("Categoria"), false));
         cboFindCategoria->setCurrentIndex(0);
     });
@@ -184,10 +162,10 @@ void frmTips::FillGenericFindList(int kind) {
     const bool keys = kind == 0;
     Skip([&] {
         setItems(cboGenericFind,
-                 keys ? listValues(QStringLiteral(
+                 keys ? qn::ui::ListValues(QStringLiteral(
                                        "SELECT ChiaveRicerca FROM TipsTable INDICE GROUP BY ChiaveRicerca"),
                                    QStringLiteral("ChiaveRicerca"), true)
-                      : listValues(QStringLiteral("SELECT * FROM TipsTable WHERE [Bookmark] = 1"),
+                      : qn::ui::ListValues(QStringLiteral("SELECT * FROM TipsTable WHERE [Bookmark] = 1"),
                                    QStringLiteral("Titolo"), true));
         // Nothing is picked until the user picks it.
         const QSignalBlocker block(cboGenericFind);
@@ -250,4 +228,25 @@ void frmTips::cboTitoli_Click() {
         const auto [number, description] = qn::ui::ErrorOf(e);
         ShowErrorNumber(number, description);
     }
+}
+
+QStringList qn::ui::ListValues(const QString& sql, const QString& field, bool skipEmpty) {
+    QStringList values;
+    std::unique_ptr<qn::Recordset> rs;
+    Skip([&] { rs = qn::ui::TipsDb().OpenRecordset(sql, qn::dbOpenDynaset); });
+    if (!rs) return values;
+    long count = 0;
+    Skip([&] { rs->MoveLast(); });
+    Skip([&] { count = rs->RecordCount(); });
+    Skip([&] { rs->MoveFirst(); });
+    for (long i = 0; i < count; ++i) {
+        Skip([&] {
+            const QVariant value = rs->Fields(field).Value();
+            if (value.isValid() && !(skipEmpty && value.toString().isEmpty()))
+                values.append(value.toString());
+        });
+        Skip([&] { rs->MoveNext(); });
+    }
+    Skip([&] { rs->Close(); });
+    return values;
 }
