@@ -4,6 +4,7 @@
 #include "mainwindow/StatementTrap.h"
 #include "mainwindow/frmTips.h"
 #include "startup/MessageBox.h"
+#include "tipsdb/TipsSql.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -40,9 +41,7 @@ qn::Recordset& requireTipsSet() {
 
 // The distinct values of one field, in the order the grouping query returns them.
 QStringList distinctValues(const QString& field, bool skipEmpty) {
-    return qn::ui::ListValues(QStringLiteral("SELECT ") + field + QStringLiteral(" FROM ") +
-                                  QStringLiteral("TipsTable") + QStringLiteral(" INDICE GROUP BY ") + field,
-                              field, skipEmpty);
+    return qn::ui::ListValues(tipsdb::DistinctValues(field), field, skipEmpty);
 }
 
 void fillList(QComboBox* cbo, const QStringList& values) {

@@ -3,6 +3,7 @@
 #include "mainwindow/StatementTrap.h"
 #include "mainwindow/frmTips.h"
 #include "startup/MessageBox.h"
+#include "tipsdb/TipsSql.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -11,27 +12,13 @@
 #include <QPushButton>
 #include <optional>
 
-using GenericBas::QuoteSql;
 using qn::ui::Skip;
 using qn::ui::View;
+using tipsdb::DefaultView;
 
 namespace {
 
-const QString DefaultView = QStringLiteral("SELECT * FROM TipsTable ORDER BY[Titolo]ASC");
 const QString AllCategories = QStringLiteral("[Tutte le categorie]");
-
-// The filter of one field equal to a value, in title order.
-QString equalsFilter(const QString& field, const QString& value) {
-    return QStringLiteral("SELECT * FROM TipsTable WHERE [") + field + QStringLiteral("]='") +
-           QuoteSql(value) + QStringLiteral("'ORDER BY[Titolo]ASC");
-}
-
-QString titleCriterion(const QString& title) {
-    return QStringLiteral("Titolo = '") + QuoteSql(title) + QLatin1Char('\'');
-}
-
-// The values of `field` in every record of a short-lived set on `sql`. Null values have no text
-// and are left out; so are empty ones when `skipEmpty`.
 
 // Shows the value control of a search type and hides the others; the search button goes with
 // the word box.
@@ -101,7 +88,7 @@ void frmTips::cboSelectResearch_Click() {
         SuppressListEvents = false;
     } else if (type == SearchFields[2] || type == SearchFields[3]) {
         Skip([&] { showValueControl(*this, txtFindTxt, QStringLiteral("Digita la parola da ricercare")); });
-        LoadView(DefaultView);
+        LoadView(DefaultView());
     } else if (type == SearchFields[4]) {
         Skip([&] {
             showValueControl(*this, cboGenericFind, QStringLiteral("Seleziona il bookmark da visualizzare"));
@@ -130,16 +117,15 @@ void frmTips::FillCategoryList(bool keep) {
         });
     }
     Skip([&] {
-        setItems(cboFindCategoria,
-                 QStringList{AllCategories} +
-                     qn::ui::ListValues(QStringLiteral("SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria"),
-                                QStringLiteral("Categoria"), false));
+        setItems(cboFindCategoria, QStringList{AllCategories} +
+                                       qn::ui::ListValues(tipsdb::DistinctValues(QStringLiteral("Categoria")),
+                                                          QStringLiteral("Categoria"), false));
         cboFindCategoria->setCurrentIndex(0);
     });
     cboFindCategoria_Click();
     // Back to the tip shown before the list was refilled.
     if (key) {
-        Skip([&] { View().FindLast(QStringLiteral("KeyPrimary =") + QString::number(*key)); });
+        Skip([&] { View().FindLast(tipsdb::KeyCriterion(*key)); });
         ShowCurrentRecord();
     }
 }
@@ -147,8 +133,8 @@ void frmTips::FillCategoryList(bool keep) {
 void frmTips::cboFindCategoria_Click() {
     Skip([&] {
         const QString category = cboFindCategoria->currentText();
-        LoadView(category == AllCategories ? DefaultView
-                                           : equalsFilter(QStringLiteral("Categoria"), category));
+        LoadView(category == AllCategories ? DefaultView()
+                                           : tipsdb::EqualsFilter(QStringLiteral("Categoria"), category));
     });
 }
 
@@ -158,15 +144,13 @@ void frmTips::FillGenericFindList(int kind) {
         cboGenericFind->clear();
     });
     if (qn::ui::ViewCount() < 1) return;
-    LoadView(DefaultView);
+    LoadView(DefaultView());
     const bool keys = kind == 0;
     Skip([&] {
         setItems(cboGenericFind,
-                 keys ? qn::ui::ListValues(QStringLiteral(
-                                       "SELECT ChiaveRicerca FROM TipsTable INDICE GROUP BY ChiaveRicerca"),
-                                   QStringLiteral("ChiaveRicerca"), true)
-                      : qn::ui::ListValues(QStringLiteral("SELECT * FROM TipsTable WHERE [Bookmark] = 1"),
-                                   QStringLiteral("Titolo"), true));
+                 keys ? qn::ui::ListValues(tipsdb::DistinctValues(QStringLiteral("ChiaveRicerca")),
+                                           QStringLiteral("ChiaveRicerca"), true)
+                      : qn::ui::ListValues(tipsdb::BookmarkedTips(), QStringLiteral("Titolo"), true));
         // Nothing is picked until the user picks it.
         const QSignalBlocker block(cboGenericFind);
         cboGenericFind->setCurrentIndex(-1);
@@ -183,7 +167,7 @@ void frmTips::cboGenericFind_Click() {
         const QString type = cboSelectResearch->currentText();
         if (type == QLatin1String("Bookmark")) {
             const QByteArray before = View().Bookmark();
-            View().FindFirst(titleCriterion(value));
+            View().FindFirst(tipsdb::TitleCriterion(value));
             if (View().NoMatch()) {
                 qn::ui::ShowMessage(this, QStringLiteral("Segnalibro non trovato."), QMessageBox::Information,
                                     QMessageBox::Ok, QMessageBox::Ok);
@@ -191,7 +175,7 @@ void frmTips::cboGenericFind_Click() {
             }
             ShowCurrentRecord();
         } else if (type == QLatin1String("ChiaveRicerca")) {
-            LoadView(equalsFilter(QStringLiteral("ChiaveRicerca"), value));
+            LoadView(tipsdb::EqualsFilter(QStringLiteral("ChiaveRicerca"), value));
         }
     } catch (const std::exception& e) {
         const auto [number, description] = qn::ui::ErrorOf(e);
@@ -208,12 +192,8 @@ void frmTips::cmdSearch_Click() {
         return;
     }
     // The word is a Like pattern as typed: its wildcards act as wildcards.
-    const QString word = QuoteSql(txtFindTxt->text().trimmed()) + QLatin1Char('*');
     const QString field = cboSelectResearch->currentText().trimmed();
-    Skip([&] {
-        LoadView(QStringLiteral("SELECT * FROM TipsTable WHERE [") + field + QStringLiteral("] Like '*") +
-                 word + QStringLiteral("'ORDER BY[Titolo]ASC"));
-    });
+    Skip([&] { LoadView(tipsdb::WordFilter(field, txtFindTxt->text().trimmed())); });
     Skip([&] { HighlightSearchText(); });
 }
 
@@ -221,7 +201,7 @@ void frmTips::cboTitoli_Click() {
     if (SuppressListEvents) return;
     try {
         // Among equal titles the first in view order is reached.
-        View().FindFirst(titleCriterion(cboTitoli->currentText()));
+        View().FindFirst(tipsdb::TitleCriterion(cboTitoli->currentText()));
         ShowCurrentRecord();
         FieldBox(1)->setFocus();
     } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 #include "startup/MessageBox.h"
 #include "startup/Platform.h"
 #include "tipsdb/CreateDB.h"
+#include "tipsdb/TipsSql.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -183,10 +184,7 @@ QString TempFolder() {
 }
 
 QString QuoteSql(const QString& text) {
-    if (!text.contains(QLatin1Char('\'')))
-        return text;
-    QString quoted = text;
-    return quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return tipsdb::QuoteSql(text);
 }
 
 } // namespace GenericBas

@@ -5,6 +5,8 @@
 #include "mainwindow/StatementTrap.h"
 #include "mainwindow/frmTips.h"
 #include "startup/MessageBox.h"
+#include "tipsdb/Compatibility.h"
+#include "tipsdb/TipsSql.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -18,7 +20,6 @@ using qn::ui::Skip;
 namespace {
 
 const QString AppTitle = QStringLiteral("Quillnote");
-const QString TipsTableName = QStringLiteral("TipsTable");
 
 // File attributes as the archive routines know them.
 constexpr long AttrReadOnly = 1;
@@ -53,40 +54,13 @@ void frmTips::EnableControls(bool state) {
 }
 
 bool frmTips::VerificaTabella() {
-    const qn::TableDefsCollection tables = qn::ui::TipsDb().TableDefs();
-    for (const qn::TableDef& table : tables) {
-        if (table.Name == TipsTableName) // case-sensitive on purpose
-            return true;
-    }
-    return false;
+    return tipsdb::HasTipsTable(qn::ui::TipsDb());
 }
 
 bool frmTips::VerificaStrutturaTabella() {
-    static const std::pair<const char*, int> Weights[] = {
-        {"Titolo", 1},    {"Note", 2},        {"Categoria", 4},   {"ChiaveRicerca", 8},
-        {"Bookmark", 16}, {"KeyPrimary", 32}, {"Linguaggio", 64}, {"Procedura", 128}};
-    // Only the field names matter: a set that selects no row has them all, without reading
-    // the whole table into a dynaset first (a large archive would pay for that at every opening).
-    std::unique_ptr<qn::Recordset> rs;
-    Skip([&] {
-        rs = qn::ui::TipsDb().OpenRecordset(QStringLiteral("SELECT * FROM TipsTable WHERE 0=1"),
-                                            qn::dbOpenDynaset);
-    });
-    if (!rs) return false;
-    int sum = 0;
-    int count = 0;
-    Skip([&] { count = rs->Fields().Count(); });
-    for (int i = 0; i < count; ++i) {
-        Skip([&] {
-            const QString name = rs->Fields(i).Name();
-            for (const auto& [field, weight] : Weights) {
-                if (name == QLatin1String(field)) // exact letter case
-                    sum += weight;
-            }
-        });
-    }
-    Skip([&] { rs->Close(); });
-    return sum == 255;
+    bool complete = false;
+    Skip([&] { complete = tipsdb::HasTipsFields(qn::ui::TipsDb()); });
+    return complete;
 }
 
 namespace {
@@ -177,7 +151,7 @@ void frmTips::OpenDatabase(const QString& sDataBase) {
             rejectIncompatible(*this, sDataBase);
             return;
         }
-        TipsRecordset = TipsDatabase->OpenRecordset(TipsTableName, qn::dbOpenDynaset);
+        TipsRecordset = TipsDatabase->OpenRecordset(tipsdb::TableName, qn::dbOpenDynaset);
         RecordsetOpen = true;
         DatabasePath = sDataBase;
         setWindowTitle(AppTitle + QStringLiteral(" - DB corrente: ") + FileNameOf(DatabasePath));

@@ -3,6 +3,7 @@
 #include "mainwindow/StatementTrap.h"
 #include "mainwindow/frmTips.h"
 #include "startup/MessageBox.h"
+#include "tipsdb/TipsSql.h"
 
 #include <QComboBox>
 #include <QStringList>
@@ -11,8 +12,6 @@ using qn::ui::Skip;
 using qn::ui::View;
 
 namespace {
-
-const QString DefaultView = QStringLiteral("SELECT * FROM TipsTable ORDER BY[Titolo]ASC");
 
 // Every title of `rs` from its first record on, in the set's order. A Null title has no text
 // and is left out. The set ends past its last record.
@@ -54,7 +53,7 @@ void frmTips::LoadView(const QString& sql) {
     Skip([&] { TipsRecordset = qn::ui::TipsDb().OpenRecordset(sql); });
     if (qn::ui::ViewCount() == 0) {
         // Nothing matched: the whole table becomes the view again; list and boxes stay as they are.
-        Skip([&] { TipsRecordset = qn::ui::TipsDb().OpenRecordset(DefaultView); });
+        Skip([&] { TipsRecordset = qn::ui::TipsDb().OpenRecordset(tipsdb::DefaultView()); });
         qn::ui::ShowMessage(this, QStringLiteral("Nessun record trovato."), QMessageBox::Information,
                             QMessageBox::Ok, QMessageBox::Ok);
         return;
@@ -79,7 +78,7 @@ void frmTips::FillTitleList() {
         cboTitoli->clear();
     });
     std::unique_ptr<qn::Recordset> rs;
-    Skip([&] { rs = qn::ui::TipsDb().OpenRecordset(DefaultView); });
+    Skip([&] { rs = qn::ui::TipsDb().OpenRecordset(tipsdb::DefaultView()); });
     if (!rs) return;
     bool any = false;
     Skip([&] { any = rs->RecordCount() != 0; });
