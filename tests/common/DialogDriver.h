@@ -4,15 +4,18 @@
 // once on the next active modal widget of the given type; it must close the dialog (accept,
 // reject) or leave it open for a later action.
 //
-// The (protected) slot QFileDialog::accept applies the dialog's own checks (file must exist,
-// confirm overwriting, default suffix) to the name in its name box, as the Open/Save button does:
-//     driver.onFileDialog([](QFileDialog* d) {
-//         d->selectFile("tips.mdb");
-//         QMetaObject::invokeMethod(d, "accept");
-//     });
+// A name is given as a user gives it: typed into the name box and confirmed with Enter, so the
+// dialog applies its own checks (file must exist, confirm overwriting, default suffix):
+//     driver.onFileDialog([](QFileDialog* d) { DialogDriver::typeAndConfirm(d, "tips.mdb"); });
+// (QFileDialog::selectFile is no substitute: it leaves the name box alone while it has the focus.)
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTest>
 #include <functional>
 
 class DialogDriver : public QObject {
@@ -29,6 +32,26 @@ public:
     }
 
     int done() const { return m_done; }
+
+    // Replaces the text of the dialog's name box by `name`, typed key by key, and presses Enter.
+    // For a full path the dialog first goes to its folder, as a user would, and then the bare
+    // name is typed.
+    static void typeAndConfirm(QFileDialog* d, const QString& name) {
+        QString typed = name;
+        if (QFileInfo(name).isAbsolute()) {
+            d->setDirectory(QFileInfo(name).absolutePath());
+            typed = QFileInfo(name).fileName();
+        }
+        auto* box = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClicks(box, typed);
+        // The name box completes folder and file names; the user's Enter is for the dialog.
+        if (QCompleter* completer = box->completer(); completer && completer->popup()->isVisible())
+            completer->popup()->hide();
+        QTest::keyClick(box, Qt::Key_Return);
+    }
 
 protected:
     void timerEvent(QTimerEvent*) override {

@@ -17,8 +17,7 @@ static QString Show(OpenSave& os, bool save, const char* name) {
         shown << d->windowTitle() << d->directory().absolutePath();
         shown << d->findChild<QLineEdit*>("fileNameEdit")->text() << d->selectedNameFilter();
         shown << d->nameFilters().join(';');
-        if (name) d->selectFile(QString::fromUtf8(name));
-        if (name) QMetaObject::invokeMethod(d, "accept");
+        if (name) DialogDriver::typeAndConfirm(d, QString::fromUtf8(name));
         shown << (!name ? "cancelled" : d->isVisible() ? "refused" : "chosen");
         if (d->isVisible()) d->reject();
     });

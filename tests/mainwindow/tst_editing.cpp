@@ -184,10 +184,10 @@ private slots:
     void closingTheWindowDiscardsAPendingChange_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("how");
-        for (const char* command : {"cmdTool(0)", "cmdTool(4)"})
+        static const QString ways[] = {"Esc", "cmdClose", "close box"};
+        for (const QString command : {"cmdTool(0)", "cmdTool(4)"})
             for (int how : {0, 1, 2})
-                QTest::addRow("%s, %s", command, how ? how == 1 ? "cmdClose" : "close box" : "Esc")
-                    << command << how;
+                QTest::newRow(qPrintable(command + ", " + ways[how])) << command << how;
     }
     void closingTheWindowDiscardsAPendingChange() {
         QFETCH(QString, command);
