@@ -1,5 +1,6 @@
 // The field boxes as one array, their limits, locking, keys and mouse; the cursors, the arrow
 // animation, the drop-down height and closing the window.
+#include "mainwindow/DropDownList.h"
 #include "mainwindow/frmTips.h"
 #include "mainwindow/frmTips_ui.h"
 #include "startup/GenericBas.h"
@@ -190,12 +191,9 @@ void frmTips::showArrowFrame(int frame, const QSize& size) {
 void frmTips::SetDropDownHeight(QComboBox* combo, int height) {
     if (!combo || qobject_cast<QFrame*>(combo->parentWidget()))
         return;
-    // The height covers the closed box and its open list, as the list's rows allow.
-    int row = combo->count() > 0 ? combo->view()->sizeHintForRow(0) : -1;
-    if (row <= 0)
-        row = combo->fontMetrics().height() + 2;
-    const int rows = (height - combo->height()) / row;
-    combo->setMaxVisibleItems(std::max(1, rows));
+    // The height covers the closed box and its open list.
+    if (auto* list = dynamic_cast<DropDownList*>(combo))
+        list->setDropDownHeight(height);
 }
 
 // ---- closing

@@ -1,9 +1,11 @@
 // The main window's controls: kinds, names, geometry, tooltips, initial state and tab order.
 // Positions are kept in twips, as the window was designed, and converted at 15 twips per
 // device-independent pixel; Qt scales for high-DPI screens.
+#include "mainwindow/DropDownList.h"
 #include "mainwindow/frmTips.h"
 #include "mainwindow/frmTips_ui.h"
 
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QFrame>
@@ -15,7 +17,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 
 namespace {
 
@@ -49,7 +50,7 @@ QLabel* label(QWidget* parent, const QString& name, const QString& text, const Q
 
 QComboBox* combo(QWidget* parent, const QString& name, bool editable, const QString& accessibleName,
                  const QRect& geometry) {
-    auto* c = new QComboBox(parent);
+    auto* c = new DropDownList(parent);
     c->setObjectName(name);
     c->setGeometry(geometry);
     c->setEditable(editable);
@@ -109,10 +110,6 @@ frmTips::frmTips(QWidget* parent) : QWidget(parent) {
     setTabOrder();
     connectSignals();
 
-    // Esc presses cmdClose, as a cancel button would (an open drop-down list takes Esc first).
-    auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    esc->setContext(Qt::WindowShortcut);
-    connect(esc, &QShortcut::activated, this, [this] { cmdClose->click(); });
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect r = rect();

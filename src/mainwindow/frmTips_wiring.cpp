@@ -26,6 +26,12 @@ void frmTips::connectSignals() {
     connect(cmdOpenNewDB, &QPushButton::clicked, this, [this] { cmdOpenNewDB_Click(); });
     connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
     connect(cmdSearch, &QPushButton::clicked, this, [this] { cmdSearch_Click(); });
+    // Enter in the search box presses the search button, as a click does (the click takes the
+    // focus first).
+    connect(txtFindTxt, &QLineEdit::returnPressed, this, [this] {
+        cmdSearch->setFocus(Qt::OtherFocusReason);
+        cmdSearch->click();
+    });
 
     connect(cboSelectResearch, &QComboBox::activated, this, [this] { cboSelectResearch_Click(); });
     connect(cboFindCategoria, &QComboBox::activated, this, [this] { cboFindCategoria_Click(); });
@@ -72,6 +78,16 @@ bool frmTips::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void frmTips::keyPressEvent(QKeyEvent* event) {
+    // Esc presses cmdClose, as a cancel button would. It arrives here only when the control with
+    // the focus left it alone: an open drop-down list takes Esc for itself and only closes.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        cmdClose->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmTips::closeEvent(QCloseEvent* event) {

@@ -79,7 +79,7 @@ public:
     std::unique_ptr<frmTips> win;
     MessageBoxWatcher boxes;
 
-private:
+    // Runs `action`; false when the boxes answered by `answers` did not all come.
     template <class F> bool answering(const Answers& answers, F action) {
         const int before = boxes.count();
         boxes.arm(answers);
