@@ -5,6 +5,13 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QLocale>
+#include <QScreen>
+#include <QTreeView>
 #include <stdexcept>
 
 namespace {
@@ -26,6 +33,40 @@ QStringList NameFilters(const QString& filter) {
     return filters;
 }
 
+// Qt's file list writes sizes and dates in the system's locale; the program speaks Italian
+// whatever the system's settings, so both columns are written in the default locale instead.
+class ProgramLocaleColumns : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    enum Column { Name, Size, Type, Date };
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!files || role != Qt::DisplayRole || (index.column() != Size && index.column() != Date))
+            return QIdentityProxyModel::data(index, role);
+        const QFileInfo info = files->fileInfo(mapToSource(index));
+        if (index.column() == Size)
+            return info.isDir() ? QString() : QLocale().formattedDataSize(info.size());
+        return QLocale().toString(info.lastModified(), QLocale::ShortFormat);
+    }
+};
+
+// A first size that shows the name, size and date of an archive whole, where the screen has room.
+void SizeForColumns(QFileDialog& dialog, QWidget* owner) {
+    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    QSize size(760, 500);
+    if (screen)
+        size = size.boundedTo(screen->availableGeometry().size());
+    dialog.resize(size);
+    if (auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = list->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(ProgramLocaleColumns::Name, QHeaderView::Stretch);
+        for (int column : {ProgramLocaleColumns::Size, ProgramLocaleColumns::Type, ProgramLocaleColumns::Date})
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+}
+
 struct Request {
     QWidget* owner;
     QString title, initDir, filter, defaultExt, fileName;
@@ -39,6 +80,9 @@ QString Run(const Request& r, bool open) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     dialog.setFileMode(open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.setProxyModel(new ProgramLocaleColumns(&dialog));
+    SizeForColumns(dialog, r.owner);
 
     const QStringList filters = NameFilters(r.filter);
     if (!filters.isEmpty()) {

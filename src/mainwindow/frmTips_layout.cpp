@@ -134,9 +134,13 @@ void frmTips::buildLayout() {
                        static_cast<QWidget*>(line(this, QStringLiteral("Line3"), twips(1485, 120, 45, 615), QFrame::VLine)),
                        static_cast<QWidget*>(line(this, QStringLiteral("Line4"), twips(5970, 120, 45, 615), QFrame::VLine))})
         w->lower();
-    auto* shape1 = decoration<QFrame>(this, QStringLiteral("Shape1"), twips(60, 60, 1455, 735));
+    // The frame around the two mode buttons separates them from cmdUtility, with a gap, so the
+    // line that would separate them stays hidden under it.
+    auto* shape1 = decoration<QFrame>(this, QStringLiteral("Shape1"), twips(60, 60, 1425, 720));
     shape1->setFrameShape(QFrame::StyledPanel);
-    auto* shape2 = decoration<QFrame>(this, QStringLiteral("Shape2"), twips(1980, 6585, 3135, 480));
+    findChild<QWidget*>(QStringLiteral("Line3"))->hide();
+    // The counter's frame ends inside the window; the counter's text stays where it is.
+    auto* shape2 = decoration<QFrame>(this, QStringLiteral("Shape2"), twips(1980, 6585, 3135, 435));
     shape2->setFrameShape(QFrame::StyledPanel);
     auto* image1 = decoration<QLabel>(this, QStringLiteral("Image1"), twips(5865, 240, 90, 375));
     auto* image2 = decoration<QLabel>(this, QStringLiteral("Image2"), twips(6150, 240, 90, 375));

@@ -7,8 +7,11 @@
 #include "tipsdb/CreateDB.h"
 #include "tipsdb/TipsSql.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QWidget>
@@ -26,6 +29,60 @@ const QString DatabaseExtension = QStringLiteral(".mdb");
 
 std::unique_ptr<frmTips> g_tipsWindow;
 std::unique_ptr<QLockFile> g_singleCopyLock;
+std::unique_ptr<QLocalServer> g_raiseServer;
+
+// Beside the lock: where a second copy asks the running one to show its window.
+QString RaiseChannel(const QString& folder) {
+    return QDir(folder).filePath(QStringLiteral("quillnote.sock"));
+}
+const QByteArray RaiseRequest = QByteArrayLiteral("raise\n");
+
+// Brings the running copy's window (or the modal window in front of it) to the front.
+void RaiseTipsWindow() {
+    if (!g_tipsWindow || !g_tipsWindow->isVisible())
+        return;
+    QWidget* front = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : g_tipsWindow.get();
+    for (QWidget* w : {static_cast<QWidget*>(g_tipsWindow.get()), front}) {
+        w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+        w->raise();
+    }
+    front->activateWindow();
+}
+
+// The running copy answers raise requests; nothing else can be asked of it, so no command line
+// of another copy ever opens or changes an archive here.
+void ListenForRaiseRequests(const QString& folder) {
+    auto server = std::make_unique<QLocalServer>();
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    const QString name = RaiseChannel(folder);
+    QLocalServer::removeServer(name); // left by a copy that died: we hold the lock now
+    if (!server->listen(name))
+        return;
+    QLocalServer* s = server.get();
+    QObject::connect(s, &QLocalServer::newConnection, s, [s] {
+        while (QLocalSocket* client = s->nextPendingConnection()) {
+            QObject::connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+            QObject::connect(client, &QLocalSocket::readyRead, client, [client] {
+                if (client->read(RaiseRequest.size()) == RaiseRequest)
+                    RaiseTipsWindow();
+                client->disconnectFromServer();
+            });
+        }
+    });
+    g_raiseServer = std::move(server);
+}
+
+// A second copy stays silent and windowless: it only asks the first one to come forward.
+void AskRunningCopyToRaise(const QString& folder) {
+    QLocalSocket socket;
+    socket.connectToServer(RaiseChannel(folder));
+    if (!socket.waitForConnected(1000))
+        return;
+    socket.write(RaiseRequest);
+    socket.waitForBytesWritten(1000);
+    if (socket.state() == QLocalSocket::ConnectedState)
+        socket.waitForDisconnected(1000);
+}
 
 // True when another copy of the program holds the lock in `folder`. A lock left behind by a
 // copy that died is recognised as stale and taken over; when no lock can be made at all the
@@ -94,11 +151,18 @@ bool Main(const QStringList& arguments) {
 
 bool Main(const QStringList& arguments, const StartupOptions& options) {
     qn::platform::LoadQtTranslations();
-    if (AnotherCopyRunning(options.lockFolder.isEmpty() ? TempFolder() : options.lockFolder))
+    qn::platform::UseItalianLocale();
+    const QString lockFolder = options.lockFolder.isEmpty() ? TempFolder() : options.lockFolder;
+    if (AnotherCopyRunning(lockFolder)) {
+        AskRunningCopyToRaise(lockFolder);
         return false;
+    }
+    if (g_singleCopyLock)
+        ListenForRaiseRequests(lockFolder);
 
     const bool engine = options.engineAvailable ? options.engineAvailable() : IsJetInstalled();
     if (!engine) {
+        g_raiseServer.reset();
         qn::ui::ShowMessage(nullptr,
                             QStringLiteral("Impossibile eseguire il programma!\n"
                                            "Nel sistema non sono presenti i file Microsoft Jet 3.5 Engines\n"
@@ -122,6 +186,7 @@ bool Main(const QStringList& arguments, const StartupOptions& options) {
     if (FileExists(DatabasePath) || CreateDB::CreateTipsDatabase(DatabasePath))
         return LoadTipsWindow();
 
+    g_raiseServer.reset();
     qn::ui::ShowMessage(nullptr, QStringLiteral("Errore nella creazione del nuovo database"), QMessageBox::Critical);
     g_singleCopyLock.reset();
     return false;
@@ -140,6 +205,7 @@ void Shutdown() {
     g_tipsWindow.reset();
     TipsRecordset.reset();
     TipsDatabase.reset();
+    g_raiseServer.reset();
     g_singleCopyLock.reset();
 }
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QStandardPaths>
 #include <QTranslator>
 
@@ -55,6 +56,10 @@ QString PrivateFolder(const QString& base) {
         return {};
     return WithTrailingSeparator(path);
 #endif
+}
+
+void UseItalianLocale() {
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
 }
 
 void LoadQtTranslations() {

@@ -16,5 +16,7 @@ QString WithTrailingSeparator(const QString& folder);
 QString PrivateFolder(const QString& base);
 // Loads Qt's Italian texts (buttons of message boxes, file dialogs) once per process.
 void LoadQtTranslations();
+// Makes Italian the default locale, so dates, sizes and numbers shown by Qt read as Italian.
+void UseItalianLocale();
 
 } // namespace qn::platform

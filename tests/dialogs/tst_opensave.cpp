@@ -71,6 +71,36 @@ private slots:
         QVERIFY(watcher.count() == 2 && watcher.last().text.contains("esiste.mdb"));
     }
 
+    // Sizes and dates read as Italian, whatever the system's locale, and at the first size the
+    // name, size and date of an archive show whole.
+    void italianColumnsAtFirstSize() {
+        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+        QTemporaryDir dir;
+        QFile file(dir.filePath("Archivio dei miei suggerimenti di programmazione.mdb"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(1536000, 'x')) > 0);
+        QVERIFY(file.setFileTime(QDateTime(QDate(2026, 3, 9), QTime(14, 5)), QFileDevice::FileModificationTime));
+        file.close();
+        OpenSave os;
+        os.SetInitDir(dir.path());
+        QStringList shown;
+        DialogDriver driver;
+        driver.onFileDialog([&](QFileDialog* d) {
+            auto* list = d->findChild<QTreeView*>("treeView");
+            QTRY_VERIFY(list->model()->rowCount(list->rootIndex()) == 1);
+            QTest::qWait(50); // let the columns settle to their contents
+            const QModelIndex row = list->model()->index(0, 0, list->rootIndex());
+            shown << QString("%1x%2").arg(d->width() >= 720).arg(d->height() >= 480);
+            for (int column : {0, 1, 3}) {
+                const QString text = row.siblingAtColumn(column).data().toString();
+                const int needed = list->fontMetrics().horizontalAdvance(text) + (column == 0 ? 24 : 0);
+                shown << text + (list->header()->sectionSize(column) >= needed ? "" : " (cut)");
+            }
+            d->reject();
+        });
+        os.ShowOpen();
+        QCOMPARE(shown, QStringList({"1x1", file.fileName().section('/', -1), "1,46 MiB", "09/03/26 14:05"}));
+    }
+
     void namesLongerThan255Characters() {
         OpenSave os;
         os.SetFileName(QString(256, QLatin1Char('a')));

@@ -76,6 +76,11 @@ private slots:
         const QRect title = w.txtLine[0]->geometry();
         QVERIFY(title.topLeft() == w.cboTitoli->pos() && w.cboTitoli->width() - title.width() == 18);
         QCOMPARE(w.childAt(title.right() + 9, title.center().y()), w.cboTitoli);
+        // The counter's frame lies whole inside the window around the counter's text; the frame of
+        // the mode buttons keeps clear of cmdUtility.
+        const QRect counterFrame = w.findChild<QWidget*>("Shape2")->geometry();
+        QVERIFY(w.rect().contains(counterFrame) && counterFrame.contains(w.lblNumRecord->geometry().center()));
+        QVERIFY(w.findChild<QWidget*>("Shape1")->geometry().right() + 3 < w.cmdUtility->x());
         // A record being edited: the lists lie exactly over their boxes and take their clicks.
         w.picSearch->hide();
         w.picWorkButton->show();

@@ -116,9 +116,50 @@ private slots:
             QVERIFY(TipsWindow()->isVisible() &&
                     bool(TipsWindow()->windowFlags() & Qt::WindowStaysOnTopHint) == onTop);
         }
-        // Qt's own texts are Italian too.
+        // Qt's own texts are Italian too, and so are its dates and numbers.
         QMessageBox box(QMessageBox::Question, "t", "q", QMessageBox::Yes);
         QCOMPARE(box.button(QMessageBox::Yes)->text(), "&S\u00ec");
+        QCOMPARE(QLocale().toString(1234567) + QLocale().toString(QDate(2026, 12, 6), QLocale::ShortFormat),
+                 "1.234.56706/12/26");
+    }
+
+    // A second copy of the program, a process of its own, ends at once without a word or a
+    // window and brings the running copy's window to the front. Its command line opens nothing.
+    void secondCopyRaisesTheFirst() {
+        QTemporaryDir runtime; // the second copy's private folder is made inside it, as ours is
+        StartupRun run;
+        run.options.lockFolder = qn::platform::PrivateFolder(runtime.path());
+        EngineFixture::addTip(*EngineFixture::createTipsDatabase(run.file()), "primo");
+        QVERIFY(run.main());
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &other);
+
+        const QString named = run.file("altro.mdb");
+        EngineFixture::addTip(*EngineFixture::createTipsDatabase(named), "intatto");
+        const QByteArray before = [&] { QFile f(named); return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(); }();
+        QProcess second;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        second.setProcessEnvironment(env);
+        QElapsedTimer clock;
+        clock.start();
+        second.start(QStringLiteral(QN_PROGRAM), {named});
+        // The event loop runs meanwhile, so this copy can answer.
+        QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 20000);
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(second.readAllStandardOutput() + second.readAllStandardError(), QByteArray());
+        QTRY_COMPARE(QApplication::activeWindow(), TipsWindow());
+        QVERIFY(clock.elapsed() < 10000 && run.watcher.count() == 0);
+        QCOMPARE(QDir::cleanPath(DatabasePath), run.file());
+        QFile after(named);
+        QVERIFY(after.open(QIODevice::ReadOnly) && after.readAll() == before);
+        QVERIFY(!QFile::exists(named + "-journal") && EngineFixture::errorOf([&] {
+                    qn::DBEngine::Workspaces(0).OpenDatabase(named, true, false);
+                }) == 0);
     }
 };
 
