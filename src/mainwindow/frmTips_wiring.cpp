@@ -26,6 +26,8 @@ void frmTips::connectSignals() {
     connect(cmdOpenNewDB, &QPushButton::clicked, this, [this] { cmdOpenNewDB_Click(); });
     connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
     connect(cmdSearch, &QPushButton::clicked, this, [this] { cmdSearch_Click(); });
+    connect(chkTopMost, &QPushButton::clicked, this, [this] { chkTopMost_Click(); });
+    connect(cmdAbout, &QPushButton::clicked, this, [this] { cmdAbout_Click(); });
 
     connect(cboSelectResearch, &QComboBox::activated, this, [this] { cboSelectResearch_Click(); });
     connect(cboFindCategoria, &QComboBox::activated, this, [this] { cboFindCategoria_Click(); });
