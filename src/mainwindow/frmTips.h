@@ -91,6 +91,10 @@ public:
     void cmdBookmark_Click();
     void ToggleBookmark();
 
+    // --- window commands: always on top, the About window
+    void chkTopMost_Click();
+    void cmdAbout_Click();
+
     // The field boxes by index: 0 Titolo, 1 Procedura, 2 Categoria, 3 ChiaveRicerca, 4 Note.
     QString FieldText(int index) const;
     void SetFieldText(int index, const QString& text);

@@ -32,6 +32,8 @@ void frmTips::connectSignals() {
         cmdSearch->setFocus(Qt::OtherFocusReason);
         cmdSearch->click();
     });
+    connect(chkTopMost, &QPushButton::clicked, this, [this] { chkTopMost_Click(); });
+    connect(cmdAbout, &QPushButton::clicked, this, [this] { cmdAbout_Click(); });
 
     connect(cboSelectResearch, &QComboBox::activated, this, [this] { cboSelectResearch_Click(); });
     connect(cboFindCategoria, &QComboBox::activated, this, [this] { cboFindCategoria_Click(); });

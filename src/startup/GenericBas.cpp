@@ -15,6 +15,7 @@
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QWidget>
+#include <QWindow>
 
 namespace GenericBas {
 
@@ -225,11 +226,20 @@ bool FileExists(const QString& path) {
 void SetTopMost(QWidget* form, bool onTop) {
     if (!form)
         return;
-    const bool visible = form->isVisible();
-    form->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-    // Changing a flag hides the window; it comes back where it was.
-    if (visible)
-        form->show();
+    Qt::WindowFlags flags = form->windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, onTop);
+    QWindow* window = form->windowHandle();
+    if (!window) {
+        // No native window yet: it will be made with the flag.
+        form->setWindowFlags(flags);
+        return;
+    }
+    // QWidget::setWindowFlags would destroy and remake the native window, which the window
+    // manager may then place elsewhere. The existing window takes the flag as it is: on X11 the
+    // manager is asked to add or remove its "above" state, nothing moves or resizes, and where
+    // the platform keeps no window on top the flag is merely recorded.
+    form->overrideWindowFlags(flags);
+    window->setFlags(flags);
 }
 
 QString FileNameOf(const QString& path) {
