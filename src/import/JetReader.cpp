@@ -138,7 +138,7 @@ struct JetReader::Impl {
         tip.problems = {QStringLiteral("la riga non si può leggere")};
     }
 
-    void readRow(int row, int start, int size, OldTip& tip) {
+    void readRow(int start, int size, OldTip& tip) {
         MdbField fields[MDB_MAX_COLS];
         const int n = mdb_crack_row(table, start, size_t(size), fields);
         if (n < int(table->num_cols)) return unreadable(tip);
@@ -152,7 +152,6 @@ struct JetReader::Impl {
                 return unreadable(tip);
             tip.values[f] = value(col->col_type, field, &tip.problems);
         }
-        Q_UNUSED(row);
     }
 
     void readPage(long pageNumber, const std::function<void(OldTip&)>& deliver) {
@@ -175,7 +174,7 @@ struct JetReader::Impl {
             if (!located || size == 0 || start + qint64(size) > pageSize())
                 unreadable(tip);
             else
-                readRow(row, start, int(size), tip);
+                readRow(start, int(size), tip);
             counts.unreadable += tip.readable ? 0 : 1;
             deliver(tip);
         }

@@ -59,6 +59,9 @@ std::unique_ptr<QProgressDialog> progressDialog(QWidget* window, int delayMs) {
         dialog->setWindowFlag(Qt::WindowStaysOnTopHint);
     dialog->setAutoClose(false);
     dialog->setAutoReset(false);
+    // At its minimum first: only then does the delay restart the timer that shows the dialog even
+    // when no progress comes (a helper that hangs).
+    dialog->setValue(0);
     dialog->setMinimumDuration(delayMs);
     return dialog;
 }

@@ -72,7 +72,7 @@ QString failureReason(const qn::ui::HelperOutcome& run, const QString& helper, i
                               "il file è probabilmente danneggiato.")
             .arg(limitSeconds);
     case Run::Cancelled:
-        return QStringLiteral("Conversione annullata.");
+        break; // said by the caller
     case Run::Crashed:
         return QStringLiteral("Il programma di conversione si è interrotto in modo anomalo:\n"
                               "il file è probabilmente danneggiato.");

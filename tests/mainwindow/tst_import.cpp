@@ -79,11 +79,13 @@ private slots:
 
         QString proposed, folder, title;
         QStringList filters;
-        bool progressShown = false;
+        bool progressShown = false, hourglass = false;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
             for (QWidget* t : QApplication::topLevelWidgets())
                 if (t->objectName() == "ConversionProgress" && t->isVisible()) progressShown = true;
+            const QCursor* cursor = QApplication::overrideCursor();
+            hourglass = hourglass || (cursor && cursor->shape() == Qt::WaitCursor && !w.win->isEnabled());
         });
         poll.start(5);
         QVERIFY(openOld(w, oldPath, {QMessageBox::Yes, QMessageBox::Ok}, [&](QFileDialog* d) {
@@ -104,7 +106,7 @@ private slots:
         QCOMPARE(QStringList({proposed, folder, title}),
                  QStringList({"vecchio-convertito.mdb", w.dir.path(), "Digita il nome del DB convertito"}));
         QCOMPARE(filters, QStringList{"Microsoft Access (*mdb) (*.mdb)"});
-        QVERIFY(progressShown);
+        QVERIFY(progressShown && hourglass);
         QCOMPARE(
             w.said().value(1),
             Box("Conversione completata.\nArchivio: " + oldPath +
@@ -234,6 +236,14 @@ private slots:
         QCOMPARE(QList<long>({out.done, out.total, long(out.report.size()), out.reportCut}),
                  QList<long>({10, 10, 2, 0}));
         QCOMPARE(run({}).kind, qn::ui::HelperOutcome::FailedToStart);
+        // Cancelling the progress dialog stops the helper.
+        QTimer::singleShot(300, [] {
+            for (QWidget* t : QApplication::topLevelWidgets())
+                if (auto* p = qobject_cast<QProgressDialog*>(t); p && p->isVisible())
+                    QTest::mouseClick(p->findChild<QPushButton*>(), Qt::LeftButton);
+        });
+        const QString slow = writeScript(dir, "slow.sh", "sleep 30");
+        QCOMPARE(qn::ui::RunHelper(&window, {slow, {}, 20000, 0}).kind, qn::ui::HelperOutcome::Cancelled);
     }
 };
 
