@@ -173,8 +173,9 @@ int main(int argc, char** argv) {
         hangs += hang;
         leftovers += leftover;
         unsound += bad;
-        if ((hang || leftover || bad || out.kind == qn::ui::HelperOutcome::FailedToStart) && !keep.isEmpty())
-            QFile::copy(old, QDir(keep).filePath(QStringLiteral("soak-%1.mdb").arg(n)));
+        // Kept for a closer look: the violations, and the files that brought the helper down.
+        if ((hang || leftover || bad || out.kind != qn::ui::HelperOutcome::Finished) && !keep.isEmpty())
+            QFile::copy(old, QDir(keep).filePath(QStringLiteral("soak-%1-%2.mdb").arg(n).arg(outcome)));
         for (const QString& name : left)
             if (name != QLatin1String("vecchio.mdb")) QFile::remove(dir.filePath(name));
         if (n % 100 == 99)

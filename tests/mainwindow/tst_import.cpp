@@ -182,11 +182,10 @@ private slots:
         Layout layout;
         QByteArray hang = Build({TipsTable(manyTips().mid(0, 3))}, {}, &layout);
         hang[layout.firstPropertyEntry] = hang[layout.firstPropertyEntry + 1] = '\0'; // libmdb loops on it
+        // libmdb loops there, allocating: the helper is stopped by its memory limit or by the time
+        // limit, whichever comes first, so only the frame of the message is fixed.
         QTest::newRow("zero-length property record")
-            << hang << true
-            << "Conversione non riuscita.\nLa conversione non si è conclusa entro 10 secondi ed è stata "
-               "interrotta:\nil "
-               "file è probabilmente danneggiato.\nIl file originale non è stato modificato.";
+            << hang << true << "Conversione non riuscita.\n*\nIl file originale non è stato modificato.";
     }
     void refused() {
         QFETCH(QByteArray, file);
@@ -205,7 +204,13 @@ private slots:
             QTest::keyClick(d->findChild<QLineEdit*>("fileNameEdit"), Qt::Key_Return);
         }));
         QVERIFY(clock.elapsed() < 15000);
-        QCOMPARE(w.said().last(), Box(QString(message).replace("%1", oldPath), QMessageBox::Critical));
+        // "*" in the message stands for any text.
+        const QStringList frame =
+            Box(QString(message).replace("%1", oldPath), QMessageBox::Critical).split('*');
+        const QString said = w.said().last();
+        QVERIFY2(said.startsWith(frame.first()) && said.endsWith(frame.last()) &&
+                     (frame.size() > 1 || said.size() == frame.first().size()),
+                 qPrintable(said));
         QVERIFY(w.win->isVisible() && w.win->isEnabled());
         QCOMPARE(w.win->windowTitle(), Refused);
         QCOMPARE(filesIn(w.dir.path()), QStringList({"Quillnote.mdb", "vecchio.mdb"}));
