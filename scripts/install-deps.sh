@@ -6,6 +6,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-translations-l10n
     libgl1-mesa-dev libsqlite3-dev sqlite3 fonts-liberation2 ccache
     xvfb openbox x11-utils
+    mdbtools-dev mdbtools
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -35,6 +35,11 @@ public:
     void ShowErrorNumber(long number, const QString& description = {});
     static bool HasAttribute(const QString& path, long attribute);
     void cmdOpenNewDB_Click();
+    // An archive of the old Access formats: offers to convert it and opens the new archive.
+    // False when the file is not of those formats.
+    bool OfferConversion(const QString& sDataBase);
+    // Runs the conversion helper and reports its result; true when the new archive was made.
+    bool ConvertOldArchive(const QString& oldPath, const QString& newPath);
 
     // --- record views
     void LoadView(const QString& sql);

@@ -122,6 +122,8 @@ void frmTips::OpenDatabase(const QString& sDataBase) {
     }
     setWindowTitle(AppTitle + QStringLiteral(" - DB corrente: nessuno!"));
     lblNumRecord->setText(QString());
+    // An archive of the old Access formats is not opened but offered for conversion.
+    if (OfferConversion(sDataBase)) return;
     const bool readOnly = HasAttribute(sDataBase, AttrReadOnly);
 
     try {
