@@ -91,6 +91,9 @@ public:
     void cmdBookmark_Click();
     void ToggleBookmark();
 
+    // --- the maintenance window (frmTips_utility.cpp)
+    void cmdUtility_Click();
+
     // The field boxes by index: 0 Titolo, 1 Procedura, 2 Categoria, 3 ChiaveRicerca, 4 Note.
     QString FieldText(int index) const;
     void SetFieldText(int index, const QString& text);
