@@ -9,7 +9,9 @@
 #include "engine/Types.h"
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <memory>
 
@@ -153,6 +155,13 @@ public:
     std::unique_ptr<Database> CreateDatabase(const QString& path, const QString& locale, int options = 0);
 };
 
+// What RepairDatabase did to a file.
+struct RepairResult {
+    bool rebuilt = false;     // the file was damaged and has been rebuilt from what could be read
+    QMap<QString, long> rows; // rows saved, by table (only when rebuilt)
+    QStringList refused;      // schema entries left out of the rebuilt file, by name
+};
+
 class DBEngine {
 public:
     static Workspace& Workspaces(int index); // only 0, the default workspace
@@ -162,7 +171,11 @@ public:
     // Fails when the destination exists or the source is in use.
     static void CompactDatabase(const QString& source, const QString& destination);
     // Checks the file and, when it is damaged, rebuilds it in place from every readable record.
-    static void RepairDatabase(const QString& path);
+    // The file's schema is data from outside: each entry is run alone and only when it creates
+    // a table or an index, never anything beyond the file. `tables` names the tables to keep
+    // (with their indexes and the engine's own tables; empty keeps every table); one of them
+    // that cannot be rebuilt fails the repair. On failure the file is left as it was.
+    static RepairResult RepairDatabase(const QString& path, const QStringList& tables = {});
 
     // Whether the linked SQLite library is present and new enough for this engine.
     static bool IsAvailable();

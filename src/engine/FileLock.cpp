@@ -100,4 +100,17 @@ QByteArray FileLock::readHeader(int size) const {
     return bytes;
 }
 
+long long FileLock::readAt(char* buffer, long long size, long long offset) const {
+    ssize_t got;
+    do {
+        got = ::pread(m_fd, buffer, static_cast<size_t>(size), static_cast<off_t>(offset));
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
+long long FileLock::length() const {
+    struct stat st {};
+    return ::fstat(m_fd, &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
 } // namespace qn

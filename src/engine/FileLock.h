@@ -23,6 +23,11 @@ public:
 
     // Reads up to `size` bytes from the start of the file.
     QByteArray readHeader(int size) const;
+    // Reads up to `size` bytes at `offset` through the lock's own descriptor (no other
+    // descriptor is opened, so no lock of this process is dropped); -1 on an error (errno set).
+    long long readAt(char* buffer, long long size, long long offset) const;
+    // The file's current length in bytes; -1 on an error.
+    long long length() const;
 
 private:
     FileLock(int fd, bool exclusive, unsigned long long dev, unsigned long long ino);

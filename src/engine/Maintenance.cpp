@@ -3,21 +3,24 @@
 #include "engine/Connection.h"
 #include "engine/Database.h"
 #include "engine/Dialect.h"
+#include "engine/DurableFile.h"
+#include "engine/Schema.h"
+#include "engine/SchemaGuard.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <optional>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qn {
 
 namespace {
-
-struct SchemaEntry {
-    QString type, name, sql;
-};
 
 // Reads the rows of `table` from `from` into `to` in rowid order. A scan that hits a damaged
 // page resumes after it by probing ever larger rowids, then narrows back to the first rowid
@@ -26,6 +29,9 @@ class TableSalvage {
 public:
     TableSalvage(Connection& from, Connection& to, const QString& table)
         : m_from(from), m_to(to), m_table(table) {}
+
+    // Rows written to the new file.
+    long saved() const { return m_saved; }
 
     void run() {
         prepareInsert();
@@ -69,6 +75,7 @@ private:
                     m_insert->bindVariant(i + 1, s.columnVariant(i));
                 *last = s.columnInt64(0);
                 m_insert->step();
+                m_saved += static_cast<long>(m_to.changes());
             }
             return true;
         } catch (const EngineError& e) {
@@ -131,13 +138,15 @@ private:
     QString m_table;
     int m_columns = 0;
     std::unique_ptr<Statement> m_insert;
+    long m_saved = 0;
 };
 
 QList<SchemaEntry> readSchema(Connection& conn) {
     QList<SchemaEntry> entries;
-    Statement s(conn, "SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid");
+    Statement s(conn,
+                "SELECT type, name, tbl_name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid");
     while (s.step() == Statement::Step::Row)
-        entries.append({s.columnText(0), s.columnText(1), s.columnText(2)});
+        entries.append({s.columnText(0), s.columnText(1), s.columnText(2), s.columnText(3)});
     return entries;
 }
 
@@ -168,59 +177,121 @@ void copySequences(Connection& from, Connection& to) {
     }
 }
 
-void rebuild(Connection& damaged, const QString& target) {
+bool isInternal(const QString& name) {
+    return name.startsWith(QLatin1String("sqlite_"));
+}
+
+// The tables a rebuild keeps: those asked for (every one when none is named) and the engine's
+// own metadata tables.
+bool keptTable(const QString& name, const QStringList& tables) {
+    return tables.isEmpty() || tables.contains(name) || (isHiddenTable(name) && !isInternal(name));
+}
+
+// Metadata rows of tables the rebuild left out would describe tables that are not there.
+void dropMetadataOf(Connection& fresh, const QStringList& created) {
+    for (const char* table : {"QnFields", "QnIndexes"}) {
+        if (!created.contains(QLatin1String(table))) continue;
+        Statement s(fresh, QStringLiteral("SELECT DISTINCT TableName FROM %1").arg(QLatin1String(table)));
+        QStringList stale;
+        while (s.step() == Statement::Step::Row)
+            if (!created.contains(s.columnText(0))) stale << s.columnText(0);
+        for (const QString& name : stale) {
+            Statement del(fresh,
+                          QStringLiteral("DELETE FROM %1 WHERE TableName = ?").arg(QLatin1String(table)));
+            del.bindText(1, name);
+            del.step();
+        }
+    }
+}
+
+// Rebuilds the readable part of `damaged` into the new file `target`. Every schema entry runs on
+// its own, checked and guarded (SchemaGuard); what is refused is named in the result. A table
+// in `tables` that cannot be rebuilt fails the whole repair.
+RepairResult rebuild(Connection& damaged, const QString& target, const QStringList& tables) {
+    RepairResult result;
+    result.rebuilt = true;
     const QList<SchemaEntry> schema = readSchema(damaged);
     Connection::createFile(target);
     Connection fresh(target, true, false);
+    SchemaGuard guard(fresh);
     fresh.exec("BEGIN");
-    for (const SchemaEntry& e : schema)
-        if (e.type == QLatin1String("table") && !e.name.startsWith(QLatin1String("sqlite_")))
-            fresh.exec(e.sql);
-    for (const SchemaEntry& e : schema)
-        if (e.type == QLatin1String("table") && !e.name.startsWith(QLatin1String("sqlite_")))
-            TableSalvage(damaged, fresh, e.name).run();
-    copySequences(damaged, fresh);
+    QStringList created;
     for (const SchemaEntry& e : schema) {
-        if (e.type == QLatin1String("table")) continue;
-        try { // a unique index that the salvaged rows no longer satisfy is left out
-            fresh.exec(e.sql);
-        } catch (const EngineError&) {
-        }
+        if (e.type != QLatin1String("table") || isInternal(e.name)) continue;
+        if (keptTable(e.name, tables) && guard.run(e, {}))
+            created << e.name;
+        else
+            result.refused << e.name;
+    }
+    for (const QString& wanted : tables)
+        if (!created.contains(wanted)) throw EngineError::fromNumber(err::CannotOpen, damaged.path());
+    for (const QString& table : created) {
+        TableSalvage salvage(damaged, fresh, table);
+        salvage.run();
+        result.rows.insert(table, salvage.saved());
+    }
+    copySequences(damaged, fresh);
+    dropMetadataOf(fresh, created);
+    for (const SchemaEntry& e : schema) {
+        if (e.type == QLatin1String("table") || isInternal(e.name)) continue;
+        // Views and triggers are never rebuilt; a unique index that the salvaged rows no longer
+        // satisfy is left out.
+        if (!guard.run(e, created)) result.refused << e.name;
     }
     fresh.exec("COMMIT");
     fresh.close();
+    return result;
 }
 
 } // namespace
 
 void DBEngine::CompactDatabase(const QString& source, const QString& destination) {
-    if (QFileInfo::exists(destination)) throw EngineError::fromNumber(err::DatabaseExists, destination);
-    if (!QFileInfo(QFileInfo(destination).absolutePath()).isDir())
+    const QFileInfo target(destination);
+    if (target.exists() || target.isSymLink())
+        throw EngineError::fromNumber(err::DatabaseExists, destination);
+    if (!QFileInfo(target.absolutePath()).isDir())
         throw EngineError::fromNumber(err::InvalidPath, destination);
     // Exclusive, so the source is not in use elsewhere. VACUUM INTO only reads it, but on a
     // read-only connection SQLite copies markedly slower, so a writable file is opened for
     // writing (nothing is written to it) and only a read-only one read-only.
     Connection conn(source, true, !QFileInfo(source).isWritable());
-    Statement vacuum(conn, "VACUUM INTO ?");
-    vacuum.bindText(1, destination);
+    // The destination is made here, empty and exclusively (VACUUM INTO accepts an empty file):
+    // a file that appears meanwhile is never overwritten, and a failure removes only ours. It
+    // gets the source's permissions, since it usually replaces the source.
+    struct stat st {};
+    const mode_t mode = ::stat(QFile::encodeName(source).constData(), &st) == 0 ? (st.st_mode & 0777) : 0666;
+    const int fd =
+        ::open(QFile::encodeName(destination).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0)
+        throw EngineError::fromNumber(errno == EEXIST   ? err::DatabaseExists
+                                      : errno == ENOSPC ? err::DiskFull
+                                                        : err::FileLocked,
+                                      destination);
+    ::fchmod(fd, mode);
+    ::close(fd);
     try {
+        Statement vacuum(conn, "VACUUM INTO ?");
+        vacuum.bindText(1, destination);
         vacuum.step();
-    } catch (const EngineError& e) {
-        if (QFileInfo::exists(destination) && e.number() != err::DatabaseExists) QFile::remove(destination);
+    } catch (...) {
+        QFile::remove(destination);
         throw;
     }
 }
 
-void DBEngine::RepairDatabase(const QString& path) {
+RepairResult DBEngine::RepairDatabase(const QString& path, const QStringList& tables) {
     Connection damaged(path, true, false);
-    if (isSound(damaged)) return;
+    SchemaGuard guard(damaged);
+    if (isSound(damaged)) return {};
     const QFileInfo info(path);
     const QString target =
         info.absolutePath() +
         QStringLiteral("/.%1.repair-%2").arg(info.fileName()).arg(QCoreApplication::applicationPid());
     QFile::remove(target);
+    RepairResult result;
     try {
-        rebuild(damaged, target);
+        result = rebuild(damaged, target, tables);
+        durable::SyncFile(target);
     } catch (...) {
         QFile::remove(target);
         QFile::remove(target + QStringLiteral("-journal"));
@@ -231,6 +302,13 @@ void DBEngine::RepairDatabase(const QString& path) {
         QFile::remove(target);
         throw EngineError::fromNumber(err::DiskIo, path);
     }
+    try {
+        durable::SyncFolder(info.absolutePath());
+    } catch (const EngineError&) {
+        // The repaired file is in place; only the folder's own flush failed, and reporting the
+        // repair as failed would be the wrong news.
+    }
+    return result;
 }
 
 } // namespace qn

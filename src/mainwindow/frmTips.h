@@ -99,6 +99,8 @@ public:
     // --- window commands: always on top, the About window
     void chkTopMost_Click();
     void cmdAbout_Click();
+    // --- the maintenance window (frmTips_utility.cpp)
+    void cmdUtility_Click();
 
     // The field boxes by index: 0 Titolo, 1 Procedura, 2 Categoria, 3 ChiaveRicerca, 4 Note.
     QString FieldText(int index) const;

@@ -24,6 +24,7 @@ void frmTips::connectSignals() {
 
     connect(cmdBookmark, &QPushButton::clicked, this, [this] { cmdBookmark_Click(); });
     connect(cmdOpenNewDB, &QPushButton::clicked, this, [this] { cmdOpenNewDB_Click(); });
+    connect(cmdUtility, &QPushButton::clicked, this, [this] { cmdUtility_Click(); });
     connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
     connect(cmdSearch, &QPushButton::clicked, this, [this] { cmdSearch_Click(); });
     // Enter in the search box presses the search button, as a click does (the click takes the

@@ -35,6 +35,12 @@ QString WordFilter(const QString& field, const QString& word) {
            QStringLiteral("] Like '*") + QuoteSql(word) + QLatin1Char('*') + TitleOrder;
 }
 
+QString RenameUpdate(const QString& field, const QString& newValue, const QString& oldValue) {
+    return QStringLiteral("UPDATE ") + TableName + QStringLiteral(" SET ") + field + QStringLiteral(" = '") +
+           QuoteSql(newValue) + QStringLiteral("' WHERE ") + field + QStringLiteral(" = '") +
+           QuoteSql(oldValue) + QLatin1Char('\'');
+}
+
 QString TitleCriterion(const QString& title) {
     return QStringLiteral("Titolo = '") + QuoteSql(title) + QLatin1Char('\'');
 }

@@ -23,6 +23,9 @@ QString EqualsFilter(const QString& field, const QString& value);
 // The tips whose `field` holds `word` anywhere ("Like '*word*'"), in title order; `word` is a
 // Like pattern as typed (already trimmed by the caller).
 QString WordFilter(const QString& field, const QString& word);
+// Gives every tip whose `field` is `oldValue` the value `newValue` instead:
+// "UPDATE TipsTable SET f = 'new' WHERE f = 'old'", both values through QuoteSql.
+QString RenameUpdate(const QString& field, const QString& newValue, const QString& oldValue);
 // FindFirst criterion of the title jump.
 QString TitleCriterion(const QString& title);
 // FindLast criterion that returns to a record by its key.

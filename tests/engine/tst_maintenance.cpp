@@ -33,18 +33,26 @@ int saveForever(const QString& path) {
     }
 }
 
-QString filled(const QString& path, int rows) {
-    auto db = EngineFixture::createTipsDatabase(path);
-    auto rs = db->OpenRecordset(QStringLiteral("TipsTable"), dbOpenTable);
-    for (int i = 1; i <= rows; ++i) {
-        rs->AddNew();
-        rs->Fields(QStringLiteral("Titolo"))
-            .SetValue(QStringLiteral("Tip %1").arg(i, 5, 10, QLatin1Char('0')));
-        rs->Fields(QStringLiteral("Categoria")).SetValue(QStringLiteral("Cat %1").arg(i % 7));
-        rs->Fields(QStringLiteral("Procedura")).SetValue(QString(300, QLatin1Char('a' + i % 26)));
-        rs->Update();
-    }
+// A tips archive of `rows` tips written in one transaction (quick even on a busy disk).
+QString bulkFilled(const QString& path, int rows) {
+    EngineFixture::createTipsDatabase(path).reset();
+    EngineFixture::rawExec(path,
+                           QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                          "WHERE i < %1) INSERT INTO TipsTable(Titolo, Categoria, Procedura) "
+                                          "SELECT printf('Tip %05d', i), 'Cat ' || (i % 7), "
+                                          "substr(hex(zeroblob(150)), 1, 300) FROM n")
+                               .arg(rows));
     return path;
+}
+
+// Overwrites a leaf page in the middle of TipsTable; false when SQLite cannot say where one is.
+bool damageALeaf(const QString& path) {
+    const QStringList leaves = EngineFixture::rawColumn(
+        path, QStringLiteral(
+                  "SELECT pageno FROM dbstat WHERE name='TipsTable' AND pagetype='leaf' ORDER BY pageno"));
+    if (leaves.isEmpty() || leaves[0].startsWith(QLatin1Char('<'))) return false;
+    EngineFixture::overwrite(path, (leaves[leaves.size() / 2].toLongLong() - 1) * 4096, 4096);
+    return true;
 }
 
 } // namespace
@@ -57,7 +65,7 @@ class TestMaintenance : public QObject {
 
 private slots:
     void compactionWritesACopy() {
-        const QString src = filled(path(QStringLiteral("src.mdb")), 300);
+        const QString src = bulkFilled(path(QStringLiteral("src.mdb")), 300);
         {
             auto db = DBEngine::OpenDatabase(src);
             db->Execute(QStringLiteral("DELETE FROM TipsTable WHERE KeyPrimary > 50"));
@@ -85,7 +93,7 @@ private slots:
     }
 
     void compactionOfAReadOnlyFile() {
-        const QString src = filled(path(QStringLiteral("rosrc.mdb")), 20);
+        const QString src = bulkFilled(path(QStringLiteral("rosrc.mdb")), 20);
         QFile::setPermissions(src, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
         const QByteArray before = EngineFixture::fileBytes(src);
         DBEngine::CompactDatabase(src, path(QStringLiteral("rodst.mdb")));
@@ -97,30 +105,27 @@ private slots:
     }
 
     void repairOfASoundFileChangesNothing() {
-        const QString p = filled(path(QStringLiteral("sound.mdb")), 20);
+        const QString p = bulkFilled(path(QStringLiteral("sound.mdb")), 20);
         const QByteArray before = EngineFixture::fileBytes(p);
-        DBEngine::RepairDatabase(p);
+        const RepairResult result = DBEngine::RepairDatabase(p);
         QCOMPARE(EngineFixture::fileBytes(p), before);
+        QVERIFY(!result.rebuilt && result.rows.isEmpty() && result.refused.isEmpty());
     }
 
     void repairSalvagesRowsAroundADamagedPage() {
         const int rows = 1500;
-        const QString p = filled(path(QStringLiteral("damaged.mdb")), rows);
-        QStringList leaves = EngineFixture::rawColumn(
-            p, QStringLiteral(
-                   "SELECT pageno FROM dbstat WHERE name='TipsTable' AND pagetype='leaf' ORDER BY pageno"));
-        if (leaves.isEmpty() || leaves[0].startsWith(QLatin1Char('<')))
-            QSKIP("this SQLite has no dbstat table to find a page of the table");
-        const qint64 page = leaves[leaves.size() / 2].toLongLong();
-        EngineFixture::overwrite(p, (page - 1) * 4096, 4096);
+        const QString p = bulkFilled(path(QStringLiteral("damaged.mdb")), rows);
+        if (!damageALeaf(p)) QSKIP("this SQLite has no dbstat table to find a page of the table");
         QVERIFY(EngineFixture::rawColumn(p, QStringLiteral("PRAGMA integrity_check")).value(0) !=
                 QLatin1String("ok"));
 
-        DBEngine::RepairDatabase(p);
+        const RepairResult result = DBEngine::RepairDatabase(p);
         QCOMPARE(EngineFixture::rawColumn(p, QStringLiteral("PRAGMA integrity_check")), QStringList({"ok"}));
         auto db = DBEngine::OpenDatabase(p, true);
         auto rs = db->OpenRecordset(QStringLiteral("SELECT * FROM TipsTable ORDER BY[Titolo]ASC"));
         const long survivors = rs->RecordCount();
+        QVERIFY(result.rebuilt && result.refused.isEmpty());
+        QCOMPARE(result.rows.value(QStringLiteral("TipsTable")), survivors);
         QVERIFY2(survivors < rows && survivors > rows - 40, qPrintable(QString::number(survivors)));
         rs->MoveLast(); // rows after the damaged page were saved too
         QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(),
@@ -137,8 +142,66 @@ private slots:
         QVERIFY(leftovers.isEmpty());
     }
 
+    // A damaged archive whose schema holds more than table and index definitions: each entry
+    // runs alone, so nothing it adds reaches another file, and the entry is reported as refused.
+    void repairRunsOnlyDefinitionsFromTheFile_data() {
+        QTest::addColumn<QString>("craft"); // SQL on the archive; %1 is the other database's path
+        QTest::addColumn<QStringList>("keep");
+        const QString attack = QStringLiteral("; COMMIT; ATTACH ''%1'' AS v; DELETE FROM v.t; BEGIN");
+        const QString replace = QStringLiteral(
+            "PRAGMA writable_schema=ON; UPDATE sqlite_master SET sql = '%1' WHERE name = '%2'");
+        QTest::newRow("table definition going on")
+            << QStringLiteral("CREATE TABLE Trappola(a); ") +
+                   replace.arg(QStringLiteral("CREATE TABLE Trappola(a)") + attack,
+                               QStringLiteral("Trappola"))
+            << QStringList();
+        QTest::newRow("index definition going on")
+            << QStringLiteral("CREATE INDEX Trappola ON TipsTable(Note); ") +
+                   replace.arg(QStringLiteral("CREATE INDEX Trappola ON TipsTable(Note)") + attack,
+                               QStringLiteral("Trappola"))
+            << QStringList();
+        QTest::newRow("trigger") << QStringLiteral("CREATE TRIGGER Trappola AFTER INSERT ON TipsTable BEGIN "
+                                                   "DELETE FROM TipsTable; END")
+                                 << QStringList();
+        QTest::newRow("view") << QStringLiteral("CREATE VIEW Trappola AS SELECT * FROM TipsTable")
+                              << QStringList();
+        QTest::newRow("table not asked for")
+            << QStringLiteral("CREATE TABLE Trappola(a); INSERT INTO Trappola VALUES (1)")
+            << QStringList{QStringLiteral("TipsTable")};
+    }
+    void repairRunsOnlyDefinitionsFromTheFile() {
+        QFETCH(QString, craft);
+        QFETCH(QStringList, keep);
+        QTemporaryDir dir;
+        const QString other = dir.filePath(QStringLiteral("altro.db"));
+        QVERIFY(QFile(other).open(QIODevice::WriteOnly));
+        QCOMPARE(
+            EngineFixture::rawExec(other, QStringLiteral("CREATE TABLE t(x); INSERT INTO t VALUES (1), (2)")),
+            0);
+        const QByteArray otherBefore = EngineFixture::fileBytes(other);
+        const int rows = 1500;
+        const QString p = bulkFilled(dir.filePath(QStringLiteral("crafted.mdb")), rows);
+        QCOMPARE(EngineFixture::rawExec(p, QString(craft).replace(QStringLiteral("%1"), other)), 0);
+        if (!damageALeaf(p)) QSKIP("this SQLite has no dbstat table to find a page of the table");
+
+        const RepairResult result = DBEngine::RepairDatabase(p, keep);
+        QCOMPARE(EngineFixture::fileBytes(other), otherBefore);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"altro.db", "crafted.mdb"}));
+        QVERIFY(result.rebuilt);
+        QCOMPARE(result.refused, QStringList({"Trappola"}));
+        const long saved = result.rows.value(QStringLiteral("TipsTable"));
+        QVERIFY2(saved < rows && saved > rows - 40, qPrintable(QString::number(saved)));
+        QCOMPARE(EngineFixture::rawColumn(p, QStringLiteral("SELECT count(*) FROM TipsTable")),
+                 QStringList({QString::number(saved)}));
+        QCOMPARE(EngineFixture::rawColumn(p, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = "
+                                                            "'Trappola' OR sql LIKE '%ATTACH%'")),
+                 QStringList({"0"}));
+        QCOMPARE(DBEngine::OpenDatabase(p, true)->TableDefs()[0].Indexes.Count(), 3);
+    }
+
     void repairRefusesAnUnreadableSchema() {
-        const QString p = filled(path(QStringLiteral("noschema.mdb")), 10);
+        const QString p = bulkFilled(path(QStringLiteral("noschema.mdb")), 10);
         EngineFixture::overwrite(p, 100, 3996); // page 1 after the header holds the schema
         QCOMPARE(errorOf([&] { DBEngine::RepairDatabase(p); }), err::CannotOpen);
         QCOMPARE(errorOf([&] { DBEngine::RepairDatabase(path(QStringLiteral("none.mdb"))); }),
