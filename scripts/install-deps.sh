@@ -5,6 +5,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-translations-l10n
     libgl1-mesa-dev libsqlite3-dev sqlite3 fonts-liberation2 ccache
+    libcups2-dev cups printer-driver-cups-pdf poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do
