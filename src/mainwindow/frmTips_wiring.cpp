@@ -26,6 +26,8 @@ void frmTips::connectSignals() {
     connect(cmdOpenNewDB, &QPushButton::clicked, this, [this] { cmdOpenNewDB_Click(); });
     connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
     connect(cmdSearch, &QPushButton::clicked, this, [this] { cmdSearch_Click(); });
+    buildPopMenu();
+    connect(cmdInviaTips, &QPushButton::clicked, this, [this] { cmdInviaTips_Click(); });
 
     connect(cboSelectResearch, &QComboBox::activated, this, [this] { cboSelectResearch_Click(); });
     connect(cboFindCategoria, &QComboBox::activated, this, [this] { cboFindCategoria_Click(); });

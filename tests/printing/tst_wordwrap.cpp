@@ -2,13 +2,13 @@
 // lines, a 100 × 100 mm page: the body holds 35 characters from x 15 and 12 lines from y 25
 // to 80), its error path, and a real PDF document read back with pdftotext.
 #include "MessageBoxWatcher.h"
+#include "PdfText.h"
 #include "RecordingDevice.h"
 #include "TestArchive.h"
 #include "printing/CWordWrap.h"
 #include "printing/PdfJob.h"
 #include "printing/QtPrinterDevice.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -191,16 +191,11 @@ private slots:
             QVERIFY(device.Completed());
             QCOMPARE(job.SaveAs(path), QString());
         }
-        QProcess pdftotext;
-        pdftotext.start("pdftotext", {"-layout", "-enc", "UTF-8", path, "-"});
-        QVERIFY2(pdftotext.waitForFinished(30000) && pdftotext.exitCode() == 0, "pdftotext (poppler-utils)");
-        QStringList pages = QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\f');
-        if (pages.last().trimmed().isEmpty()) pages.removeLast();
-        QVERIFY(pages.size() >= 3);
+        const QList<QStringList> pages = PdfPages(path);
+        QVERIFY2(pages.size() >= 3, "pdftotext (poppler-utils) reads the document");
         QStringList bodyWords;
         for (int i = 0; i < pages.size(); ++i) {
-            QStringList lines = pages[i].split('\n');
-            lines.removeAll(QString());
+            const QStringList& lines = pages[i];
             QVERIFY(lines.size() >= 3);
             QCOMPARE(lines.first().trimmed(), QString("Intestazione della prova"));
             static const QRegularExpression footer("^\\s*Quillnote - prova\\.mdb\\s+Pagina (\\d+)\\s*$");

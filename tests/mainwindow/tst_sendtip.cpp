@@ -1,0 +1,310 @@
+// The pop-up menu of cmdInviaTips on the real window: its place and names, its refusals, the
+// bytes of email.eml and its opening (seen by a recording xdg-open first on PATH), a message
+// file that cannot be written, and printing with no printer, which offers the pages as a PDF.
+#include "DialogDriver.h"
+#include "PdfText.h"
+#include "TestArchive.h"
+#include "startup/GenericBas.h"
+
+#include <QAccessible>
+#include <QFileDialog>
+#include <QPrinterInfo>
+#include <QtTest>
+
+namespace {
+
+const QString NoTip = Box("Nessun tips visualizzato.", QMessageBox::Warning);
+const QString NoPrinter = Box("Nessuna stampante disponibile: impossibile stampare il tip.\n"
+                              "Salvare le pagine del tip in un documento PDF?",
+                              QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+const QByteArray Crlf = "\r\n";
+
+QString messagePath() {
+    return GenericBas::TempFolder() + "email.eml";
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Opens the pop-up menu by a click at `at` in the button (its centre by default).
+QMenu* openMenu(ArchiveWindow& w, QPoint at = {}) {
+    QWidget* button = w.widget("cmdInviaTips");
+    QTest::mouseClick(button, Qt::LeftButton, {}, at.isNull() ? button->rect().center() : at);
+    auto* menu = w.win->findChild<QMenu*>("mnu");
+    return menu && QTest::qWaitFor([&] { return menu->isVisible(); }, 2000) ? menu : nullptr;
+}
+
+// Picks command `index` of the menu with the mouse; false when the boxes answered did not all come.
+bool command(ArchiveWindow& w, int index, const Answers& answers = {}) {
+    QMenu* menu = openMenu(w);
+    if (!menu) return false;
+    QAction* item = menu->findChild<QAction*>(QStringLiteral("mnuPop(%1)").arg(index));
+    const int before = w.boxes.count();
+    w.boxes.arm(answers);
+    QTest::mouseMove(menu, menu->actionGeometry(item).center());
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+    QCoreApplication::processEvents();
+    return w.boxes.waitForCount(before + int(answers.size()));
+}
+
+// The words of a PDF's body, or an explanation of what is wrong with its frame.
+QStringList pdfBody(const QString& path, const QString& header, const QString& footer) {
+    const QList<QStringList> pages = PdfPages(path);
+    if (pages.size() != 1 || pages[0].size() < 3) return {"pages: " + QString::number(pages.size())};
+    const QStringList& lines = pages[0];
+    if (lines.first().trimmed() != header) return {"header: " + lines.first()};
+    if (lines.last().simplified() != footer + " Pagina 1") return {"footer: " + lines.last()};
+    return lines.mid(1, lines.size() - 2).join(' ').split(' ', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class TestSendTip : public QObject {
+    Q_OBJECT
+    QTemporaryDir env;
+    QString record; // one line per xdg-open call: its argument
+
+    QStringList opened() const {
+        QFile f(record);
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+
+private slots:
+    void initTestCase() {
+        // A runtime folder of our own (the private temporary folder lives there), a recording
+        // xdg-open, and a print server address where nothing listens: no printer at all.
+        QVERIFY(env.isValid());
+        const QString runtime = env.filePath("runtime");
+        QVERIFY(QDir().mkpath(runtime));
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+        QVERIFY(QDir().mkpath(env.filePath("bin")));
+        record = env.filePath("opened.txt");
+        QFile script(env.filePath("bin/xdg-open"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + QFile::encodeName(record) + "'\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFile::ExeOwner);
+        qputenv("PATH", QFile::encodeName(env.filePath("bin")) + ':' + qgetenv("PATH"));
+        qputenv("CUPS_SERVER", QFile::encodeName(env.filePath("nessuno.sock")));
+        qunsetenv("LPDEST");
+        qunsetenv("PRINTER");
+        QVERIFY(QPrinterInfo::defaultPrinter().isNull());
+        QVERIFY(GenericBas::TempFolder().startsWith(runtime));
+    }
+    void init() { QFile::remove(record); }
+
+    void menuCentredBelowTheButtonWithNames() {
+        ArchiveWindow w;
+        QVERIFY(w.open({{"Alfa"}}));
+        // The button at 3720, 120, 615 × 615 twips: the menu's point is 4028, 810 twips (269, 54).
+        QCOMPARE(w.widget("cmdInviaTips")->geometry(), QRect(248, 8, 41, 41));
+        const QPoint point = w.win->mapToGlobal(QPoint(269, 54));
+        for (const QPoint at : {QPoint(2, 2), QPoint(38, 30)}) { // wherever the mouse is
+            QMenu* menu = openMenu(w, at);
+            QVERIFY(menu);
+            QVERIFY2(qAbs(menu->geometry().center().x() - point.x()) <= 1,
+                     qPrintable(QString::number(menu->x())));
+            QCOMPARE(menu->geometry().top(), point.y());
+            QCOMPARE(menu->title(), QString("PopMenu"));
+            // Found by name, and by a screen reader by their captions.
+            QAccessibleInterface* access = QAccessible::queryAccessibleInterface(menu);
+            QVERIFY(access && access->childCount() == 2);
+            const QStringList captions = {"E-Mail", "Stampa"};
+            for (int i = 0; i < 2; ++i) {
+                const auto* item = menu->findChild<QAction*>(QStringLiteral("mnuPop(%1)").arg(i));
+                QVERIFY(item && item->text() == captions[i]);
+                QCOMPARE(access->child(i)->text(QAccessible::Name), captions[i]);
+            }
+            menu->hide();
+        }
+    }
+
+    void refusedWhileAddingOrEditing_data() {
+        QTest::addColumn<QString>("tool");
+        QTest::newRow("adding") << "cmdTool(0)";
+        QTest::newRow("editing") << "cmdTool(4)";
+    }
+    void refusedWhileAddingOrEditing() {
+        QFETCH(QString, tool);
+        ArchiveWindow w;
+        QVERIFY(w.open({{"Alfa"}}));
+        QVERIFY(w.click("optWork(1)") && w.click(tool));
+        QVERIFY(w.click("cmdInviaTips", {QMessageBox::Ok}));
+        QCOMPARE(w.said().last(), Box("Per usare questo comando occorre uscire dalla modalità modifica.",
+                                      QMessageBox::Information));
+        QVERIFY(!w.win->findChild<QMenu*>("mnu")->isVisible());
+    }
+
+    void messageFileBytes() {
+        const QByteArray end = "X-Unsent: 1\r\n\r\n";
+        struct Row {
+            QString title, procedure;
+            QByteArray bytes;
+        };
+        const QList<Row> rows = {
+            {"Titolo", "corpo", "From: <>\r\nSubject: Titolo\r\n" + end + "corpo\r\n"},
+            {"", "senza titolo: nessun Subject", "From: <>\r\n" + end + "senza titolo: nessun Subject\r\n"},
+            {"Perché 5 €", "È così: “citato” – fine",
+             "From: <>\r\nSubject: Perch\xE9 5 \x80\r\n" + end +
+                 "\xC8 cos\xEC: \x93"
+                 "citato\x94 \x96 fine\r\n"},
+            // Line breaks as CR LF, one more at the end; lines starting with From or a dot kept.
+            {"Righe", "From mario\r\n.\nfine\n",
+             "From: <>\r\nSubject: Righe\r\n" + end + "From mario\r\n.\r\nfine\r\n\r\n"},
+            {"Funzione λ", "α → β",
+             "From: <>\r\nSubject: =?UTF-8?B?RnVuemlvbmUgzrs=?=\r\nX-Unsent: 1\r\nMIME-Version: 1.0\r\n"
+             "Content-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n" +
+                 QString("α → β").toUtf8() + Crlf},
+            // A line break in the title starts no header of its own.
+            {"Prova\nBcc: altri@example.org", "corpo",
+             "From: <>\r\nSubject: Prova Bcc: altri@example.org\r\n" + end + "corpo\r\n"},
+        };
+        QList<Tip> tips;
+        for (const Row& r : rows)
+            tips << Tip(r.title, r.procedure);
+        ArchiveWindow w;
+        QVERIFY(w.open(tips));
+        for (const Row& r : rows) {
+            QFile::remove(record);
+            QVERIFY2(w.pick("cboTitoli", r.title), qPrintable(r.title));
+            QVERIFY(command(w, 0));
+            QVERIFY(QTest::qWaitFor([&] { return opened().size() == 1; }, 5000));
+            QCOMPARE(fileBytes(messagePath()), r.bytes);
+            // Opened as the file it is, by path or file URL.
+            const QString arg = opened().first();
+            QCOMPARE(arg.startsWith("file:") ? QUrl(arg).toLocalFile() : arg, messagePath());
+        }
+    }
+
+    void longUnicodeSubjectFolds() {
+        const QString title = QString(60, QChar(0x03BB)); // 120 bytes in UTF-8
+        ArchiveWindow w;
+        QVERIFY(w.open({{title, "corpo"}}));
+        QVERIFY(command(w, 0));
+        const QList<QByteArray> lines = fileBytes(messagePath()).split('\n');
+        QVERIFY(lines.first().endsWith('\r'));
+        QByteArray decoded;
+        int words = 0;
+        for (qsizetype i = 1; i < lines.size() && (i == 1 || lines[i].startsWith(' ')); ++i) {
+            QByteArray line = lines[i].chopped(1).trimmed();
+            QVERIFY(lines[i].size() - 1 <= 76);
+            if (i == 1) line = line.mid(QByteArray("Subject: ").size());
+            QVERIFY2(line.startsWith("=?UTF-8?B?") && line.endsWith("?=") && line.size() <= 75, line);
+            const QByteArray part = QByteArray::fromBase64(line.mid(10, line.size() - 12));
+            QCOMPARE(QString::fromUtf8(part).toUtf8(), part); // whole characters in every word
+            decoded += part;
+            ++words;
+        }
+        QVERIFY(words > 1);
+        QCOMPARE(QString::fromUtf8(decoded), title);
+    }
+
+    void twoCommandsLeaveOneFileGoneAtClose() {
+        ArchiveWindow w;
+        QVERIFY(w.open({{"Alfa", "primo"}, {"Beta", "secondo"}}));
+        QVERIFY(command(w, 0));
+        QVERIFY(w.click("cmdSposta(2)"));
+        QVERIFY(command(w, 0));
+        QVERIFY(QTest::qWaitFor([&] { return opened().size() == 2; }, 5000));
+        QCOMPARE(QDir(GenericBas::TempFolder()).entryList({"*.eml"}), QStringList{"email.eml"});
+        QCOMPARE(fileBytes(messagePath()),
+                 QByteArray("From: <>\r\nSubject: Beta\r\nX-Unsent: 1\r\n\r\nsecondo\r\n"));
+        w.close();
+        QVERIFY(!QFile::exists(messagePath()));
+    }
+
+    void emptyProcedureRefusesBothCommands() {
+        ArchiveWindow w;
+        QVERIFY(w.open({}, {QMessageBox::Ok})); // the empty archive's hint
+        QVERIFY(command(w, 0, {QMessageBox::Ok}));
+        QVERIFY(command(w, 1, {QMessageBox::Ok}));
+        QCOMPARE(w.said().mid(1), QStringList({NoTip, NoTip}));
+        QVERIFY(!QFile::exists(messagePath()));
+        QVERIFY(opened().isEmpty());
+    }
+
+    void unwritableMessageFile_data() {
+        QTest::addColumn<bool>("diskFull");
+        QTest::addColumn<QString>("reason"); // "" = the system's own words
+        QTest::newRow("disk full") << true << "";
+        QTest::newRow("no private folder") << false << "La cartella temporanea privata non è disponibile.";
+    }
+    void unwritableMessageFile() {
+        QFETCH(bool, diskFull);
+        QFETCH(QString, reason);
+        ArchiveWindow w;
+        QVERIFY(w.open({{"Alfa", "corpo"}}));
+        const QString folder = GenericBas::TempFolder();
+        QString shown = folder + "email.eml";
+        if (diskFull) {
+            QVERIFY(QFile::link("/dev/full", shown));
+        } else {
+            // The private folder is replaced by a file: no folder of ours can be had.
+            QVERIFY(QDir(folder).removeRecursively());
+            QFile blocker(folder.chopped(1));
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+            shown = "email.eml";
+        }
+        QVERIFY(command(w, 0, {QMessageBox::Ok}));
+        const QStringList lines = w.boxes.lastLines();
+        QCOMPARE(w.boxes.last().icon, QMessageBox::Critical);
+        QCOMPARE(lines.mid(0, 2),
+                 QStringList({"Impossibile scrivere il messaggio di posta elettronica", shown}));
+        QVERIFY(lines.size() == 3 && !lines[2].isEmpty());
+        if (!reason.isEmpty()) QCOMPARE(lines[2], reason);
+        // Nothing opened, the file closed and removed.
+        QTest::qWait(100);
+        QVERIFY(opened().isEmpty());
+        for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::Files))
+            QVERIFY(fd.symLinkTarget() != "/dev/full");
+        QVERIFY(!QFileInfo(folder + "email.eml").isSymLink());
+        if (!diskFull) QVERIFY(QFile::remove(folder.chopped(1)));
+    }
+
+    void noPrinterOffersPdf_data() {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("no selection: the whole text") << 0 << 0 << true << "uno due tre quattro cinque";
+        QTest::newRow("part selected: only that") << 4 << 11 << true << "due tre";
+        QTest::newRow("all selected: as no selection") << 0 << 26 << true << "uno due tre quattro cinque";
+        QTest::newRow("declined: no dialog") << 0 << 0 << false << "";
+    }
+    void noPrinterOffersPdf() {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(bool, save);
+        QFETCH(QString, printed);
+        ArchiveWindow w;
+        QVERIFY(w.open({{"Stampa di prova", "uno due tre\r\nquattro cinque"}}));
+        QTextCursor cursor = w.win->txtProcedura->textCursor();
+        cursor.setPosition(from);
+        cursor.setPosition(to, QTextCursor::KeepAnchor);
+        w.win->txtProcedura->setTextCursor(cursor);
+
+        DialogDriver driver;
+        QString proposed;
+        const QString target = w.dir.filePath("uscita.pdf");
+        driver.onFileDialog([&](QFileDialog* d) {
+            proposed = d->findChild<QLineEdit*>("fileNameEdit")->text() + '|' + d->nameFilters().join(';');
+            DialogDriver::typeAndConfirm(d, w.dir.filePath("uscita")); // the default extension follows
+            if (d->isVisible()) d->reject();
+        });
+        QVERIFY(command(w, 1, {save ? QMessageBox::Yes : QMessageBox::No}));
+        QCOMPARE(w.said().last(), NoPrinter);
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(driver.done(), save ? 1 : 0);
+        QCOMPARE(QFile::exists(target), save);
+        if (!save) return;
+        QCOMPARE(proposed, QString("Stampa di prova.pdf|Documento PDF (*.pdf)"));
+        QCOMPARE(pdfBody(target, "Stampa di prova", "Quillnote - Quillnote.mdb"), printed.split(' '));
+    }
+};
+
+QTEST_MAIN(TestSendTip)
+#include "tst_sendtip.moc"
