@@ -4,9 +4,8 @@
 #include "dialogs/OpenSave.h"
 #include "mainwindow/StatementTrap.h"
 #include "mainwindow/frmTips.h"
-#include "printing/CWordWrap.h"
 #include "printing/PdfJob.h"
-#include "printing/QtPrinterDevice.h"
+#include "printing/TipDocument.h"
 #include "printing/WaitCursor.h"
 #include "startup/GenericBas.h"
 #include "startup/MessageBox.h"
@@ -22,33 +21,6 @@ namespace {
 struct TipPages {
     QString header, footer, text;
 };
-
-QFont PrinterFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}); // metric twins
-    font.setItalic(false);
-    font.setBold(false);
-    font.setPointSize(10);
-    return font;
-}
-
-// Draws the pages into the job. `opened` tells whether the printer took the document at all;
-// false is returned also when the page printer met an error, which it has reported.
-bool DrawPages(qn::printing::PdfJob& job, const TipPages& pages, bool& opened) {
-    QPrinter& printer = job.Printer();
-    // The three device settings: portrait, high quality (the printer's high resolution), monochrome.
-    printer.setPageOrientation(QPageLayout::Portrait);
-    printer.setColorMode(QPrinter::GrayScale);
-    qn::printing::QtPrinterDevice device(printer);
-    device.SetFont(PrinterFont());
-    opened = job.IsValid() && device.Open();
-    if (!opened) return false;
-    CWordWrap wordWrap(device);
-    wordWrap.SetHeaderText(pages.header);
-    wordWrap.SetButtonText(pages.footer);
-    wordWrap.PrintText(pages.text);
-    return device.Completed();
-}
 
 // The title as a file name: characters no file name may hold become "-".
 QString ProposedName(const QString& title) {
@@ -82,7 +54,7 @@ void OfferPdf(QWidget* owner, const QString& why, const QString& queue, const Ti
 
     qn::printing::PdfJob job(GenericBas::TempFolder(), qn::printing::PdfJob::LayoutOf(queue), pages.header);
     bool opened = false;
-    if (!DrawPages(job, pages, opened)) {
+    if (!qn::printing::DrawTipPages(job, pages.header, pages.footer, pages.text, opened)) {
         if (!opened)
             qn::ui::ShowMessage(owner, QStringLiteral("Impossibile creare il documento PDF."),
                                 QMessageBox::Critical);
@@ -119,7 +91,7 @@ void frmTips::PrintTip() {
     const QString unavailable = QStringLiteral("La stampante \"%1\" non è disponibile").arg(queue);
     qn::printing::PdfJob job(GenericBas::TempFolder(), qn::printing::PdfJob::LayoutOf(queue), pages.header);
     bool opened = false;
-    if (!DrawPages(job, pages, opened)) {
+    if (!qn::printing::DrawTipPages(job, pages.header, pages.footer, pages.text, opened)) {
         if (!opened) OfferPdf(this, unavailable + QLatin1Char('.'), queue, pages);
         return; // otherwise the page printer has reported its error
     }

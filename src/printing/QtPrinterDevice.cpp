@@ -6,6 +6,25 @@ namespace qn::printing {
 
 namespace {
 
+constexpr qsizetype MaxCachedWidths = 8192;
+
+bool HasRightToLeft(const QString& text) {
+    for (QChar c : text) {
+        if (c.unicode() < 0x0590) continue;
+        switch (c.direction()) {
+        case QChar::DirR:
+        case QChar::DirAL:
+        case QChar::DirRLE:
+        case QChar::DirRLO:
+        case QChar::DirRLI:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
 // Units per inch of each scale mode; 0 for a mode the device does not know.
 double UnitsPerInch(int mode, double dotsPerInch) {
     switch (mode) {
@@ -36,8 +55,11 @@ QtPrinterDevice::~QtPrinterDevice() {
 }
 
 void QtPrinterDevice::SetFont(const QFont& font) {
+    flushRun();
     m_font = font;
+    m_font.setKerning(false);
     m_metrics.reset();
+    m_widths.clear();
     if (m_painter.isActive()) m_painter.setFont(m_font);
 }
 
@@ -63,6 +85,7 @@ void QtPrinterDevice::SetScaleMode(int mode) {
     const double dpi = m_printer.resolution();
     const double perInch = UnitsPerInch(mode, dpi);
     if (perInch <= 0 || dpi <= 0) throw Error(err::InvalidPropertyValue);
+    flushRun(); // positions of a run were taken in the old units
     m_pixelsPerUnit = dpi / perInch;
 }
 
@@ -74,8 +97,16 @@ double QtPrinterDevice::ScaleHeight() const {
     return m_printer.height() / m_pixelsPerUnit;
 }
 
+double QtPrinterDevice::widthInPixels(const QString& text) {
+    if (const auto it = m_widths.constFind(text); it != m_widths.cend()) return *it;
+    if (m_widths.size() >= MaxCachedWidths) m_widths.clear();
+    const double width = metrics().horizontalAdvance(text);
+    m_widths.insert(text, width);
+    return width;
+}
+
 double QtPrinterDevice::TextWidth(const QString& text) {
-    return metrics().horizontalAdvance(text) / m_pixelsPerUnit;
+    return widthInPixels(text) / m_pixelsPerUnit;
 }
 
 double QtPrinterDevice::TextHeight(const QString& text) {
@@ -86,14 +117,29 @@ double QtPrinterDevice::TextHeight(const QString& text) {
 void QtPrinterDevice::Print(const QString& text) {
     ensureOpen();
     if (text.isEmpty()) return;
-    const double width = TextWidth(text);
-    // A blank leaves no ink: it only moves the pen.
-    if (text.trimmed().isEmpty()) {
-        m_x += width;
-        return;
+    // Positions stay in the scale's units: a text continues the run when it starts exactly where
+    // the run ends.
+    const double x = m_x;
+    m_x += TextWidth(text);
+    const bool continues = !m_run.text.isEmpty() && m_y == m_run.y && x == m_run.endX;
+    if (text.trimmed().isEmpty() && !continues) return; // a blank leaves no ink: it only moves the pen
+    const bool rightToLeft = HasRightToLeft(text);
+    if (!continues || rightToLeft || m_run.rightToLeft) {
+        flushRun();
+        m_run.x = x;
+        m_run.y = m_y;
+        m_run.rightToLeft = rightToLeft;
     }
-    m_painter.drawText(QPointF(m_x * m_pixelsPerUnit, m_y * m_pixelsPerUnit + metrics().ascent()), text);
-    m_x += width;
+    m_run.text += text;
+    m_run.endX = m_x;
+}
+
+void QtPrinterDevice::flushRun() {
+    if (m_run.text.isEmpty()) return;
+    if (m_painter.isActive())
+        m_painter.drawText(QPointF(m_run.x * m_pixelsPerUnit, m_run.y * m_pixelsPerUnit + metrics().ascent()),
+                           m_run.text);
+    m_run.text.clear();
 }
 
 void QtPrinterDevice::EndLine() {
@@ -103,6 +149,7 @@ void QtPrinterDevice::EndLine() {
 
 void QtPrinterDevice::NewPage() {
     ensureOpen();
+    flushRun();
     if (!m_printer.newPage()) throw Error(err::PrinterError);
     ++m_page;
     m_x = 0;
@@ -111,6 +158,7 @@ void QtPrinterDevice::NewPage() {
 
 void QtPrinterDevice::EndDoc() {
     ensureOpen();
+    flushRun();
     if (!m_painter.end()) throw Error(err::PrinterError);
     m_completed = true;
     m_x = 0;
@@ -119,6 +167,7 @@ void QtPrinterDevice::EndDoc() {
 
 void QtPrinterDevice::KillDoc() {
     m_completed = false;
+    m_run.text.clear();
     if (!m_painter.isActive()) return;
     // The output stays a spool file of its own, which its owner then discards.
     m_printer.abort();

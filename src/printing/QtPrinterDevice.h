@@ -1,11 +1,17 @@
 #pragma once
 // The page printer's device over a QPrinter: texts are measured with the font's metrics on the
 // printer itself (its resolution, not the screen's) and drawn with a QPainter.
+//
+// Texts printed one right after the other on a line are drawn together as one run, so a line
+// costs one drawing call rather than one per word and blank. The font is used without kerning,
+// as the classic printers drew: then a run's glyphs stand exactly where the texts were measured
+// to go. Right-to-left texts are drawn one print at a time, in the order they were printed.
 
 #include "printing/PrinterDevice.h"
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 #include <optional>
 
@@ -47,11 +53,19 @@ public:
 private:
     void ensureOpen();
     const QFontMetricsF& metrics();
+    double widthInPixels(const QString& text);
+    void flushRun();
 
     QPrinter& m_printer;
     QPainter m_painter;
     QFont m_font;
     std::optional<QFontMetricsF> m_metrics;
+    QHash<QString, double> m_widths; // device pixels; words repeat, measuring is the costly part
+    struct Run {
+        double x = 0, y = 0, endX = 0; // in the scale's units
+        QString text;
+        bool rightToLeft = false;
+    } m_run;
     double m_pixelsPerUnit = 1;
     double m_x = 0;
     double m_y = 0;
