@@ -90,6 +90,7 @@ private slots:
         script.setPermissions(script.permissions() | QFile::ExeOwner);
         qputenv("PATH", QFile::encodeName(env.filePath("bin")) + ':' + qgetenv("PATH"));
         qputenv("CUPS_SERVER", QFile::encodeName(env.filePath("nessuno.sock")));
+        QDir::setCurrent(env.path());
         qunsetenv("LPDEST");
         qunsetenv("PRINTER");
         QVERIFY(QPrinterInfo::defaultPrinter().isNull());
@@ -262,7 +263,14 @@ private slots:
         for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::Files))
             QVERIFY(fd.symLinkTarget() != "/dev/full");
         QVERIFY(!QFileInfo(folder + "email.eml").isSymLink());
-        if (!diskFull) QVERIFY(QFile::remove(folder.chopped(1)));
+        if (diskFull) return;
+        // Closing without a private folder leaves a message file of the current folder alone.
+        QFile other(QDir::current().filePath("email.eml"));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.close();
+        w.close();
+        QVERIFY(other.exists() && other.remove());
+        QVERIFY(QFile::remove(folder.chopped(1)));
     }
 
     void noPrinterOffersPdf_data() {
@@ -303,6 +311,17 @@ private slots:
         if (!save) return;
         QCOMPARE(proposed, QString("Stampa di prova.pdf|Documento PDF (*.pdf)"));
         QCOMPARE(pdfBody(target, "Stampa di prova", "Quillnote - Quillnote.mdb"), printed.split(' '));
+        // In Arial 10 or its twin: the header's first word is a 10-point line high.
+        QProcess fonts, boxes;
+        fonts.start("pdffonts", {target});
+        boxes.start("pdftotext", {"-bbox", target, "-"});
+        QVERIFY(fonts.waitForFinished(30000) && boxes.waitForFinished(30000));
+        QVERIFY(QRegularExpression("LiberationSans|Arial").match(fonts.readAllStandardOutput()).hasMatch());
+        const auto first = QRegularExpression(R"re(yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">Stampa<)re")
+                               .match(QString::fromUtf8(boxes.readAllStandardOutput()));
+        QVERIFY(first.hasMatch());
+        const double height = first.captured(2).toDouble() - first.captured(1).toDouble();
+        QVERIFY2(height > 10 && height < 12.5, qPrintable(QString::number(height)));
     }
 };
 
