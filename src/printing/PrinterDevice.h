@@ -20,7 +20,7 @@ constexpr long InvalidPropertyValue = 380;
 constexpr long PrinterError = 482;
 } // namespace err
 
-// Scale modes, in the classic numbering.
+// Scale modes and their numbers.
 enum ScaleMode { Twips = 1, Points = 2, Pixels = 3, Inches = 5, Millimeters = 6, Centimeters = 7 };
 
 // The Italian text of a printing error number.

@@ -3,9 +3,10 @@
 // printer itself (its resolution, not the screen's) and drawn with a QPainter.
 //
 // Texts printed one right after the other on a line are drawn together as one run, so a line
-// costs one drawing call rather than one per word and blank. The font is used without kerning,
-// as the classic printers drew: then a run's glyphs stand exactly where the texts were measured
-// to go. Right-to-left texts are drawn one print at a time, in the order they were printed.
+// costs one drawing call rather than one per word and blank. The font is used without kerning:
+// then the width of a run is the sum of its texts' widths, and its glyphs stand exactly where
+// the texts were measured to go. Right-to-left texts are drawn one print at a time, in the order
+// they were printed.
 
 #include "printing/PrinterDevice.h"
 

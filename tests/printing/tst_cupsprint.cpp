@@ -2,6 +2,7 @@
 // cups-pdf queue as the default; "Stampa" must reach the queue, whose PDF is read back. A queue
 // that refuses jobs makes the window say so and offer the PDF instead.
 #include "PdfText.h"
+#include "PopMenu.h"
 #include "PrivateCups.h"
 #include "TestArchive.h"
 #include "printing/PdfJob.h"
@@ -15,18 +16,6 @@ namespace {
 
 const QString Title = "Stampa tramite la coda";
 const QString Procedure = "Questa procedura arriva alla stampante predefinita\r\nsu due righe";
-
-bool printCommand(ArchiveWindow& w, const Answers& answers) {
-    QTest::mouseClick(w.widget("cmdInviaTips"), Qt::LeftButton);
-    auto* menu = w.win->findChild<QMenu*>("mnu");
-    if (!QTest::qWaitFor([&] { return menu->isVisible(); }, 2000)) return false;
-    const int before = w.boxes.count();
-    w.boxes.arm(answers);
-    const QRect item = menu->actionGeometry(menu->findChild<QAction*>("mnuPop(1)"));
-    QTest::mouseMove(menu, item.center());
-    QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
-    return w.boxes.waitForCount(before + int(answers.size()));
-}
 
 QStringList pdfFiles(const QString& folder) {
     return QDir(folder).entryList({"*.pdf"}, QDir::Files);
@@ -118,7 +107,7 @@ private slots:
     void printsOnTheDefaultQueue() {
         ArchiveWindow w;
         QVERIFY(w.open({{Title, Procedure}}));
-        QVERIFY(printCommand(w, {}));
+        QVERIFY(PopMenuCommand(w, 1, {}));
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY2(
             QTest::qWaitFor([&] { return !pdfFiles(cups.outFolder()).isEmpty() && !cups.busy(); }, 60000),
@@ -159,7 +148,7 @@ private slots:
         const QStringList before = pdfFiles(cups.outFolder());
         ArchiveWindow w;
         QVERIFY(w.open({{Title, Procedure}}));
-        QVERIFY(printCommand(w, {QMessageBox::No}));
+        QVERIFY(PopMenuCommand(w, 1, {QMessageBox::No}));
         const QStringList lines = w.boxes.lastLines();
         QCOMPARE(lines.first(), QString("La stampante \"%1\" non è disponibile: la stampa è stata rifiutata.")
                                     .arg(PrivateCups::Queue));
