@@ -7,6 +7,7 @@ packages=(
     libgl1-mesa-dev libsqlite3-dev sqlite3 fonts-liberation2 ccache
     xvfb openbox x11-utils
     mdbtools-dev mdbtools
+    libcups2-dev cups printer-driver-cups-pdf poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do

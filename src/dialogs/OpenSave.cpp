@@ -28,7 +28,10 @@ QStringList NameFilters(const QString& filter) {
         if (pattern.isEmpty())
             continue;
         pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << QStringLiteral("%1 (%2)").arg(items.at(i), pattern);
+        // A description that already shows its pattern, "Documento PDF (*.pdf)", is shown as it is.
+        const QString shown = QStringLiteral("(%1)").arg(pattern);
+        const bool showsPattern = items.at(i).trimmed().endsWith(shown);
+        filters << (showsPattern ? items.at(i) : QStringLiteral("%1 %2").arg(items.at(i), shown));
     }
     return filters;
 }

@@ -8,10 +8,12 @@
 #include <QWidget>
 #include <array>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QFrame;
@@ -101,6 +103,21 @@ public:
     void cmdAbout_Click();
     // --- the maintenance window (frmTips_utility.cpp)
     void cmdUtility_Click();
+    // --- e-mail and printing: the pop-up menu of cmdInviaTips
+    // A message as the mail file holds it; only Subject and Body are filled by this window.
+    struct MailMessage {
+        QString To, CC, BCC, From, Subject, Body;
+    };
+    void cmdInviaTips_Click();
+    void mnuPop_Click(int index);
+    void SendTipByEmail();
+    // fileNumber is 0 when the file could not be opened (the reason was shown).
+    void OpenOutputFile(const QString& path, int& fileNumber);
+    // Writes and closes the file; ok is false when it could not be written (the reason was shown).
+    void WriteMailFile(int fileNumber, const MailMessage& message, bool& ok);
+    void PrintTip();
+    QMenu* mnu = nullptr;
+    std::array<QAction*, 2> mnuPop{};
 
     // The field boxes by index: 0 Titolo, 1 Procedura, 2 Categoria, 3 ChiaveRicerca, 4 Note.
     QString FieldText(int index) const;
@@ -138,6 +155,8 @@ private:
     void txtdb_MouseDown(int index, Qt::MouseButton button);
     bool editPending() const;
     void showArrowFrame(int frame, const QSize& size);
+    // --- e-mail and printing: builds mnu and its commands
+    void buildPopMenu();
 
 public:
     // Controls, named as their objectNames (arrays by index).

@@ -195,8 +195,10 @@ void frmTips::Form_Unload() {
     RecordsetOpen = false;
     DatabaseOpen = false;
     Skip([&] {
-        const QString message = TempFolder() + QStringLiteral("email.eml");
-        if (FileExists(message)) QFile::remove(message);
+        // Only in the private folder: without one, "email.eml" would name a file of the current folder.
+        const QString folder = TempFolder();
+        const QString message = folder + QStringLiteral("email.eml");
+        if (!folder.isEmpty() && FileExists(message)) QFile::remove(message);
     });
 }
 

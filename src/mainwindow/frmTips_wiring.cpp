@@ -35,6 +35,8 @@ void frmTips::connectSignals() {
     });
     connect(chkTopMost, &QPushButton::clicked, this, [this] { chkTopMost_Click(); });
     connect(cmdAbout, &QPushButton::clicked, this, [this] { cmdAbout_Click(); });
+    buildPopMenu();
+    connect(cmdInviaTips, &QPushButton::clicked, this, [this] { cmdInviaTips_Click(); });
 
     connect(cboSelectResearch, &QComboBox::activated, this, [this] { cboSelectResearch_Click(); });
     connect(cboFindCategoria, &QComboBox::activated, this, [this] { cboFindCategoria_Click(); });

@@ -34,12 +34,13 @@ private slots:
         QVERIFY(QFile(dir.filePath("tips.mdb")).open(QIODevice::WriteOnly));
         OpenSave os;
         os.SetDialogTitle("Seleziona il DB da aprire");
-        os.SetFilter("Archivi (.mdb)|*.mdb|Copie|*.bak;*.old");
+        os.SetFilter("Archivi (.mdb)|*.mdb|Copie|*.bak;*.old|Documento PDF (*.pdf)|*.pdf");
         os.SetFilterIndex(2);
         os.SetInitDir(dir.path());
         QCOMPARE(Show(os, false, "tips.mdb"),
                  "Seleziona il DB da aprire|" + dir.path() +
-                     "||Copie (*.bak *.old)|Archivi (.mdb) (*.mdb);Copie (*.bak *.old)|chosen");
+                     "||Copie (*.bak *.old)|Archivi (.mdb) (*.mdb);Copie (*.bak *.old);"
+                     "Documento PDF (*.pdf)|chosen");
         QCOMPARE(os.FileName(), dir.filePath("tips.mdb"));
         // Cancelling empties the proposed name; an index out of range selects the first filter.
         os.SetFilterIndex(9);
