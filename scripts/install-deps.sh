@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Installs the Debian packages needed to build, run and test Quillnote.
+# Installs the Debian packages needed to build, run and test Quillnote (--packaging: and to
+# package it).
 set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-translations-l10n
     libgl1-mesa-dev libsqlite3-dev sqlite3 fonts-liberation2 ccache
 )
+# scripts/package.sh and scripts/install-test.sh also need the packaging tools and the checks.
+if [ "${1:-}" = --packaging ]; then
+    packages+=(dpkg-dev file lintian desktop-file-utils appstream debootstrap)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

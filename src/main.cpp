@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillnote"));
     // Lets the desktop match the windows with the installed entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Quillnote"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.quillnote"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3").arg(QN_VERSION_MAJOR).arg(QN_VERSION_MINOR).arg(QN_VERSION_PATCH));
 
     // The program lives in the event loop only when start-up loaded the main window.
