@@ -1,15 +1,11 @@
 # Installation and the Debian package that scripts/package.sh makes with CPack. Included at the
-# end of the top CMakeLists.txt, so that every program target exists when it is looked for.
+# end of the top CMakeLists.txt.
 include(GNUInstallDirs)
 
 set(QN_APP_ID org.example.quillnote)
 set(QN_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/quillnote)
 
 install(TARGETS quillnote RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The conversion helper is installed once it is part of the build.
-if(TARGET quillnote-import)
-    install(TARGETS quillnote-import RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
 
 install(FILES packaging/${QN_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES packaging/${QN_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
@@ -37,9 +33,16 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz DESTINATION ${QN_DOC_DIR}
 # What the package holds, without the tests: scripts/package.sh builds this target only.
 add_custom_target(quillnote_installed)
 add_dependencies(quillnote_installed quillnote quillnote_compressed_docs)
-if(TARGET quillnote-import)
-    add_dependencies(quillnote_installed quillnote-import)
-endif()
+
+# The conversion helper is packaged once it is part of the build. Looked for when the top folder
+# has been read to its end, wherever the target is defined.
+function(qn_install_import_helper)
+    if(TARGET quillnote-import)
+        install(TARGETS quillnote-import RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+        add_dependencies(quillnote_installed quillnote-import)
+    endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL qn_install_import_helper)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillnote)

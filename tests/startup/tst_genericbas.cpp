@@ -66,11 +66,14 @@ private slots:
         const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/";
         QDir(data).removeRecursively();
         // An installed program uses the data folder although its own folder is writable here;
-        // the build folder's program keeps its archive beside itself.
-        QVERIFY(QFileInfo(QCoreApplication::applicationDirPath()).isWritable());
+        // a build folder's program keeps its archive beside itself.
+        const QString exe = QCoreApplication::applicationDirPath() + "/";
+        QVERIFY(QFileInfo(exe).isWritable());
+        QCOMPARE(qn::platform::ApplicationFolder(ArchiveFolder::ExecutableWhenWritable), exe);
         QCOMPARE(qn::platform::ApplicationFolder(ArchiveFolder::UserData), data);
         QVERIFY(QFileInfo(data).isDir());
-        QCOMPARE(qn::platform::ApplicationFolder(), QCoreApplication::applicationDirPath() + "/");
+        const bool installed = qn::platform::BuiltArchiveFolder() == ArchiveFolder::UserData;
+        QCOMPARE(qn::platform::ApplicationFolder(), installed ? data : exe);
         QStandardPaths::setTestModeEnabled(false);
     }
 
