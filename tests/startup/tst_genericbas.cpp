@@ -92,7 +92,7 @@ private slots:
         for (const QString option : {"--version", "--help"}) {
             QProcess program;
             program.setProcessEnvironment(env);
-            program.start(QStringLiteral(QN_PROGRAM_PATH), {option});
+            program.start(QStringLiteral(QN_PROGRAM), {option});
             QVERIFY(program.waitForFinished(30000) && program.exitStatus() == QProcess::NormalExit);
             QCOMPARE(program.exitCode(), 0);
             QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()), InformationText({option}));
