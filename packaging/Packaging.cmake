@@ -1,5 +1,5 @@
-# Installation and the Debian package that scripts/package.sh makes with CPack. Included at the
-# end of the top CMakeLists.txt.
+# Installation and the Debian package that scripts/package.sh makes with CPack. Included by the
+# top CMakeLists.txt once the program's target exists.
 include(GNUInstallDirs)
 
 set(QN_APP_ID org.example.quillnote)
