@@ -17,7 +17,7 @@ install(FILES packaging/copyright DESTINATION ${QN_DOC_DIR})
 # sources always give the same package. The page is Italian, the program's only language, and
 # stands in man1 so that "man quillnote" finds it under any locale.
 set(QN_GZIPPED)
-foreach(pair IN ITEMS "quillnote.1|quillnote.1.gz" "changelog|changelog.gz")
+foreach(pair IN ITEMS "quillnote.1|quillnote.1.gz" "quillnote-import.1|quillnote-import.1.gz" "changelog|changelog.gz")
     string(REPLACE "|" ";" pair ${pair})
     list(GET pair 0 source)
     list(GET pair 1 gzipped)
@@ -34,11 +34,12 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz DESTINATION ${QN_DOC_DIR}
 add_custom_target(quillnote_installed)
 add_dependencies(quillnote_installed quillnote quillnote_compressed_docs)
 
-# The conversion helper is packaged once it is part of the build. Looked for when the top folder
-# has been read to its end, wherever the target is defined.
+# The conversion helper, which the window runs from its own folder, is packaged once it is part of
+# the build. Looked for when the top folder has been read to its end, wherever the target is defined.
 function(qn_install_import_helper)
     if(TARGET quillnote-import)
         install(TARGETS quillnote-import RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+        install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quillnote-import.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
         add_dependencies(quillnote_installed quillnote-import)
     endif()
 endfunction()
