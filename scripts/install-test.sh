@@ -2,7 +2,7 @@
 # Installs the package that scripts/package.sh made (or the .deb named after the command) on a
 # clean Debian 12 root, made with debootstrap --variant=minbase in a temporary folder, with nothing
 # but its declared dependencies, and checks the installed program there:
-#   - quillnote --version prints the version;
+#   - quillnote --version prints the version, and the conversion helper (when packaged) starts;
 #   - a headless start creates ~/.local/share/Quillnote/Quillnote.mdb holding TipsTable, and nothing
 #     beside the program in /usr/bin, although root could write there;
 #   - the desktop entry's command line opens the .mdb file it is given (a name with a blank);
@@ -95,6 +95,13 @@ echo "== quillnote --version"
 version=$(in_root quillnote --version)
 [ "$version" = "Quillnote 1.0.0" ] || fail "quillnote --version ha scritto \"$version\""
 in_root quillnote --help | grep -q "^Uso: quillnote" || fail "quillnote --help non mostra l'uso"
+# The conversion helper, when packaged, starts: its libraries (libmdb) came with the package.
+# Without arguments it refuses with status 2; a missing library would give 127.
+if [ -e "$root/usr/bin/quillnote-import" ]; then
+    status=0
+    in_root quillnote-import >/dev/null 2>&1 || status=$?
+    [ "$status" -eq 2 ] || fail "quillnote-import senza argomenti è terminato con lo stato $status"
+fi
 for file in /usr/share/qt6/translations/qtbase_it.qm /usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf; do
     [ -f "$root$file" ] || fail "manca $file: le dipendenze del pacchetto non lo portano"
 done
