@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages needed to build, run and test Quillnote.
+# Installs the Debian packages needed to build, run and test Quillnote (--packaging: and to
+# package it).
 set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
@@ -9,6 +10,10 @@ packages=(
     mdbtools-dev mdbtools
     libcups2-dev cups printer-driver-cups-pdf poppler-utils
 )
+# scripts/package.sh and scripts/install-test.sh also need the packaging tools and the checks.
+if [ "${1:-}" = --packaging ]; then
+    packages+=(dpkg-dev file lintian desktop-file-utils appstream debootstrap)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

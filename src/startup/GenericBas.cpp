@@ -139,6 +139,14 @@ QString CommandLineDatabase(const QStringList& arguments, const QString& appFold
     return FileExists(text) ? text : QString();
 }
 
+// Where a bare name and the default archive are looked for, as the usage text says it.
+QString ArchiveFolderText() {
+    if (qn::platform::BuiltArchiveFolder() == qn::platform::ArchiveFolder::UserData)
+        return QStringLiteral("nella cartella dei dati dell'utente,\n~/.local/share/Quillnote");
+    return QStringLiteral("nella cartella del programma,\n"
+                          "o in ~/.local/share/Quillnote se quella non \u00e8 scrivibile");
+}
+
 bool LoadTipsWindow() {
     TipsWindow()->Form_Load();
     return true;
@@ -191,6 +199,27 @@ bool Main(const QStringList& arguments, const StartupOptions& options) {
     qn::ui::ShowMessage(nullptr, QStringLiteral("Errore nella creazione del nuovo database"), QMessageBox::Critical);
     g_singleCopyLock.reset();
     return false;
+}
+
+QString InformationText(const QStringList& arguments) {
+    if (arguments == QStringList{QStringLiteral("--version")})
+        return QStringLiteral("Quillnote %1.%2.%3\n")
+            .arg(QN_VERSION_MAJOR)
+            .arg(QN_VERSION_MINOR)
+            .arg(QN_VERSION_PATCH);
+    if (arguments != QStringList{QStringLiteral("--help")})
+        return {};
+    return QStringLiteral("Uso: quillnote [ARCHIVIO.mdb]\n"
+                          "     quillnote --help | --version\n"
+                          "\n"
+                          "Quillnote conserva un archivio di tips di programmazione.\n"
+                          "Apre ARCHIVIO.mdb, se il file esiste (l'estensione va scritta in minuscolo);\n"
+                          "altrimenti apre l'archivio predefinito Quillnote.mdb, e lo crea se manca.\n"
+                          "Un nome senza cartella e l'archivio predefinito stanno %1.\n"
+                          "\n"
+                          "  --help     mostra questo testo ed esce\n"
+                          "  --version  mostra la versione ed esce\n")
+        .arg(ArchiveFolderText());
 }
 
 frmTips* TipsWindow() {

@@ -32,6 +32,11 @@ struct StartupOptions {
 };
 bool Main(const QStringList& arguments, const StartupOptions& options);
 
+// The text printed for the command line "--help" or "--version" (exactly one of them, nothing
+// else), ending in a line feed; "" for every other command line, which Main handles.
+// Needs no QCoreApplication: the program answers before it connects to a display.
+QString InformationText(const QStringList& arguments);
+
 // The main window, created on first use; one for the whole program.
 frmTips* TipsWindow();
 // Ends the program's state: destroys the main window, closes the archive and releases the

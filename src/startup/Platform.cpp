@@ -23,11 +23,27 @@ QString WithTrailingSeparator(const QString& folder) {
     return native.endsWith(QDir::separator()) ? native : native + QDir::separator();
 }
 
+ArchiveFolder BuiltArchiveFolder() {
+#ifdef QN_ARCHIVE_IN_DATA_FOLDER
+    return ArchiveFolder::UserData;
+#else
+    return ArchiveFolder::ExecutableWhenWritable;
+#endif
+}
+
 QString ApplicationFolder() {
-    const QString exeFolder = QCoreApplication::applicationDirPath();
-    const QFileInfo info(exeFolder);
-    if (!exeFolder.isEmpty() && info.isDir() && info.isWritable())
-        return WithTrailingSeparator(exeFolder);
+    return ApplicationFolder(BuiltArchiveFolder());
+}
+
+QString ApplicationFolder(ArchiveFolder rule) {
+    // An installed program never writes beside itself, even where it could (/usr/bin for root):
+    // the archive is the user's, and the package manager owns the program's folder.
+    if (rule == ArchiveFolder::ExecutableWhenWritable) {
+        const QString exeFolder = QCoreApplication::applicationDirPath();
+        const QFileInfo info(exeFolder);
+        if (!exeFolder.isEmpty() && info.isDir() && info.isWritable())
+            return WithTrailingSeparator(exeFolder);
+    }
     // Installed in a system folder: the archive lives with the user's data instead.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(data);

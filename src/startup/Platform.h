@@ -6,8 +6,17 @@
 
 namespace qn::platform {
 
-// The folder of the executable when this user can write there, else the user's data folder
-// (created when missing). Always ends in the platform's separator.
+// Where the default archive and bare command-line names live.
+enum class ArchiveFolder {
+    ExecutableWhenWritable, // a build folder: beside the executable, else the user's data folder
+    UserData                // an installed program: always the user's data folder
+};
+// The rule this build was made with: UserData when configured with QN_ARCHIVE_IN_DATA_FOLDER.
+ArchiveFolder BuiltArchiveFolder();
+// The folder `rule` chooses (the data folder is created when missing). Always ends in the
+// platform's separator.
+QString ApplicationFolder(ArchiveFolder rule);
+// ApplicationFolder(BuiltArchiveFolder()).
 QString ApplicationFolder();
 // `folder` with exactly one trailing separator ("" stays "").
 QString WithTrailingSeparator(const QString& folder);

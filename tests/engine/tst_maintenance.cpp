@@ -239,6 +239,9 @@ private slots:
                 reported[line.split(' ').value(0).toInt()] = line.split(' ').value(1).toInt();
         QVERIFY(lines >= 150);
 
+        // A kill inside a save leaves its journal: the next writer rolls it back, which the raw
+        // read-only check below cannot do, so the engine opens the file first.
+        DBEngine::OpenDatabase(p, true).reset();
         QCOMPARE(EngineFixture::rawColumn(p, QStringLiteral("PRAGMA integrity_check")), QStringList({"ok"}));
         auto db = DBEngine::OpenDatabase(p, true);
         auto rs = db->OpenRecordset(QStringLiteral("TipsTable"));

@@ -1,5 +1,6 @@
 // Start-up and the shared routines: path pieces, quoting, file tests, the private temporary
-// folder, always-on-top, and Main's choice of archive, its messages and the single-copy lock.
+// folder, the archive folder, always-on-top, the information options, and Main's choice of
+// archive, its messages and the single-copy lock.
 #include "EngineFixture.h"
 #include "TestArchive.h"
 #include "startup/GenericBas.h"
@@ -59,13 +60,54 @@ private slots:
         QCOMPARE(qn::platform::PrivateFolder(planted.path()), QString());
     }
 
+    void archiveFolderRules() {
+        using qn::platform::ArchiveFolder;
+        QStandardPaths::setTestModeEnabled(true); // the data folder of tests, not the user's
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/";
+        QDir(data).removeRecursively();
+        // An installed program uses the data folder although its own folder is writable here;
+        // a build folder's program keeps its archive beside itself.
+        const QString exe = QCoreApplication::applicationDirPath() + "/";
+        QVERIFY(QFileInfo(exe).isWritable());
+        QCOMPARE(qn::platform::ApplicationFolder(ArchiveFolder::ExecutableWhenWritable), exe);
+        QCOMPARE(qn::platform::ApplicationFolder(ArchiveFolder::UserData), data);
+        QVERIFY(QFileInfo(data).isDir());
+        const bool installed = qn::platform::BuiltArchiveFolder() == ArchiveFolder::UserData;
+        QCOMPARE(qn::platform::ApplicationFolder(), installed ? data : exe);
+        QStandardPaths::setTestModeEnabled(false);
+    }
+
+    void informationOptions() {
+        // Only the whole command line "--help" or "--version" is an option.
+        QCOMPARE(InformationText({"--version"}), "Quillnote 1.0.0\n");
+        const QString help = InformationText({"--help"});
+        QVERIFY(help.startsWith("Uso: quillnote [ARCHIVIO.mdb]\n") && help.contains("--version"));
+        for (const QStringList& other : QList<QStringList>{
+                 {}, {"--version", "altro.mdb"}, {"--help", "--version"}, {"-h"}, {"--VERSION"}})
+            QVERIFY2(InformationText(other).isEmpty(), qPrintable(other.join(' ')));
+        // The program prints them and ends without a display to connect to.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        for (const QString option : {"--version", "--help"}) {
+            QProcess program;
+            program.setProcessEnvironment(env);
+            program.start(QStringLiteral(QN_PROGRAM), {option});
+            QVERIFY(program.waitForFinished(30000) && program.exitStatus() == QProcess::NormalExit);
+            QCOMPARE(program.exitCode(), 0);
+            QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()), InformationText({option}));
+            QCOMPARE(program.readAllStandardError(), QByteArray());
+        }
+    }
+
     void commandLineRules() {
         // The arguments, split at "|" ("@" stands for the application folder), and the archive they
         // open; the extension is compared case-sensitively.
         // clang-format off
         const char* cases[][2] = {{"", "Quillnote.mdb"}, {"/|altro.mdb", "altro.mdb"}, {"/altro.mdb", "altro.mdb"},
-            {"/|MAIUSC.MDB", "Quillnote.mdb"}, {"@/sub/dentro.mdb", "sub/dentro.mdb"},
-            {"@/sub/manca.mdb", "Quillnote.mdb"}, {"con|spazi.mdb", "con spazi.mdb"}};
+            {"altro.mdb", "altro.mdb"}, {"/|MAIUSC.MDB", "Quillnote.mdb"}, {"@/sub/dentro.mdb", "sub/dentro.mdb"},
+            {"@/sub/manca.mdb", "Quillnote.mdb"}, {"con|spazi.mdb", "con spazi.mdb"},
+            {"@/con spazi.mdb", "con spazi.mdb"}, {"--version|altro.mdb", "Quillnote.mdb"}};
         // clang-format on
         for (const auto& [args, opened] : cases) {
             StartupRun run;
