@@ -1,6 +1,7 @@
 // The main window's controls: kinds, names, geometry, tooltips, initial state and tab order.
 // Positions are kept in twips, as the window was designed, and converted at 15 twips per
 // device-independent pixel; Qt scales for high-DPI screens.
+#include "mainwindow/LongLines.h"
 #include "mainwindow/frmTips.h"
 #include "mainwindow/frmTips_ui.h"
 
@@ -214,6 +215,7 @@ void frmTips::buildRecordArea() {
     txtProcedura->setTabChangesFocus(true);
     txtProcedura->setAccessibleName(QStringLiteral("Procedura"));
     txtProcedura->setFont(boxFont);
+    qn::ui::KeepWrappingLinear(txtProcedura);
 
     Label3 = label(this, QStringLiteral("Label3"), QStringLiteral("Note"), twips(120, 4845, 495, 255));
     txtLine[4] = lineBox(this, QStringLiteral("txtdb(4)"), QStringLiteral("Note"), twips(990, 4800, 5865, 330));
