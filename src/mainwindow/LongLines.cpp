@@ -12,16 +12,29 @@ namespace {
 
 constexpr auto WordWrapping = QTextOption::WrapAtWordBoundaryOrAnywhere;
 
-// Whether a run without blanks still has line-break opportunities (after '/', '-', ...) close
-// enough together for word wrapping.
-bool breaksOftenEnough(QStringView run) {
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, run.data(), run.size());
+// Whether `part` has a stretch longer than LongestWordWrappedRun between two line-break
+// opportunities (its ends count as such).
+bool hasLongStretch(QStringView part) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, part.data(), part.size());
     qsizetype last = 0;
     for (qsizetype p = finder.toNextBoundary(); p >= 0; p = finder.toNextBoundary()) {
-        if (p - last > LongestWordWrappedRun) return false;
+        if (p - last > LongestWordWrappedRun) return true;
         last = p;
     }
-    return run.size() - last <= LongestWordWrappedRun;
+    return false;
+}
+
+// Whether a run without blanks still has line-break opportunities (after '/', '-', ...) close
+// enough together for word wrapping. Looked at in overlapping pieces of four times the limit,
+// two apart: a longer stretch lies for more than the limit in one of them, and a blob is
+// recognised from its first piece instead of from all of its megabyte.
+bool breaksOftenEnough(QStringView run) {
+    constexpr qsizetype piece = 4 * LongestWordWrappedRun;
+    for (qsizetype from = 0; from < run.size(); from += piece / 2) {
+        if (hasLongStretch(run.mid(from, std::min(piece, run.size() - from)))) return false;
+        if (from + piece >= run.size()) break;
+    }
+    return true;
 }
 
 } // namespace
