@@ -209,20 +209,56 @@ private slots:
         QCOMPARE(errorOf([&] { rs->FindFirst(QStringLiteral("Titolo = = 'x'")); }), err::SyntaxError);
     }
 
+    // A set on a query and a set on the table (whose values are read when first needed) hold the
+    // records they were opened with and show the values written since; the list reader agrees.
+    void changesElsewhereAreSeen_data() {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("listed"); // key:title of every record left, in the set's order
+        QTest::newRow("query") << kDefaultView << QString::fromUtf8("5:Alfa 6:beta 3:Èlite 1:Emacs 4:Zulu");
+        QTest::newRow("table") << "TipsTable" << QString::fromUtf8("1:Emacs 3:Èlite 4:Zulu 5:Alfa 6:beta");
+    }
     void changesElsewhereAreSeen() {
-        auto view = m_db->OpenRecordset(kDefaultView);
+        QFETCH(QString, source);
+        QFETCH(QString, listed);
+        auto view = m_db->OpenRecordset(source);
+        const quint64 opened = m_db->ChangeStamp();
+        const QString first = listed.section(' ', 0, 0).section(':', 1); // not changed below
+        QCOMPARE(view->Fields(QStringLiteral("Titolo")).Value().toString(), first);
         QCOMPARE(
             m_db->Execute(QStringLiteral("UPDATE TipsTable SET Categoria = 'Reti' WHERE Categoria = 'Rete'")),
             3L);
+        QVERIFY(m_db->ChangeStamp() != opened);
+        m_db->Execute(QStringLiteral("UPDATE TipsTable SET Titolo = 'Zulu' WHERE Titolo = 'zeta'"));
         view->FindFirst(QStringLiteral("Titolo = 'elenco'"));
         QCOMPARE(view->Fields(QStringLiteral("Categoria")).Value().toString(), QStringLiteral("Reti"));
         auto other = m_db->OpenRecordset(QStringLiteral("TipsTable"));
         other->FindFirst(QStringLiteral("Titolo = 'elenco'"));
         other->Delete();
+        other->AddNew();
+        other->Fields(QStringLiteral("Titolo")).SetValue(QStringLiteral("Nuovo"));
+        other->Update();
         QCOMPARE(errorOf([&] { view->Fields(QStringLiteral("Titolo")).Value(); }), err::RecordDeleted);
         QCOMPARE(errorOf([&] { view->Edit(); }), err::RecordDeleted);
+        QCOMPARE(view->RecordCount(), 6L); // the record added elsewhere is not in the set
+        QStringList read;
+        view->ReadTexts(view->FieldIndex(QStringLiteral("KeyPrimary")),
+                        view->FieldIndex(QStringLiteral("Titolo")),
+                        [&](qint64 key, const char* text, int bytes) {
+                            read << QString::number(key) + ':' + QString::fromUtf8(text, bytes);
+                        });
+        QCOMPARE(read.join(' '), listed);
+        QCOMPARE(errorOf([&] { view->ReadTexts(0, view->FieldIndex(QStringLiteral("Procedura")), {}); }),
+                 err::InvalidArgument);
         view->MoveFirst();
-        QCOMPARE(view->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("Alfa"));
+        QCOMPARE(view->Fields(QStringLiteral("Titolo")).Value().toString(), first);
+        // Another opening of a file never shows a stamp seen before.
+        const quint64 written = m_db->ChangeStamp();
+        const QString path = m_db->Name();
+        view.reset();
+        other.reset();
+        m_db.reset();
+        m_db = DBEngine::OpenDatabase(path);
+        QVERIFY(m_db->ChangeStamp() != written && m_db->ChangeStamp() != opened);
     }
 
     void memoAndValueTypes() {
