@@ -2,6 +2,7 @@
 // Positions are kept in twips, as the window was designed, and converted at 15 twips per
 // device-independent pixel; Qt scales for high-DPI screens.
 #include "mainwindow/LongLines.h"
+#include "mainwindow/TitleList.h"
 #include "mainwindow/frmTips.h"
 #include "mainwindow/frmTips_ui.h"
 
@@ -198,6 +199,7 @@ void frmTips::buildRecordArea() {
     cboTitoli = combo(this, QStringLiteral("cboTitoli"), false, QStringLiteral("Elenco titoli"),
                       twips(960, 960, 5895, 345));
     cboTitoli->setEnabled(false);
+    qn::ui::TitlesOf(cboTitoli);
     txtLine[0] = lineBox(this, QStringLiteral("txtdb(0)"), QStringLiteral("Titolo"), twips(960, 960, 5625, 345));
     txtLine[0]->setFont(boxFont);
 
