@@ -26,9 +26,15 @@ private slots:
         QTest::newRow("doubled quote")
             << "SELECT * FROM T WHERE [Titolo] Like '*l''uso*'"
             << "SELECT * FROM T WHERE \"Titolo\" Like '*l''uso*' COLLATE QNGENERAL";
-        QTest::newRow("group by gets its order")
-            << "SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria"
-            << "SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria COLLATE QNGENERAL ORDER BY "
+        QTest::newRow("a list query groups by the bytes first")
+            << "SELECT Categoria FROM TipsTable INDICE WHERE [Bookmark]=1 GROUP BY Categoria"
+            << "SELECT min(qn_group) AS Categoria FROM (SELECT Categoria AS qn_group FROM TipsTable INDICE "
+               "WHERE \"Bookmark\" = 1 GROUP BY Categoria COLLATE BINARY) GROUP BY qn_group COLLATE "
+               "QNGENERAL "
+               "ORDER BY qn_group COLLATE QNGENERAL";
+        QTest::newRow("other group by gets its order")
+            << "SELECT Categoria, Count(*) FROM TipsTable GROUP BY Categoria"
+            << "SELECT Categoria , Count ( * ) FROM TipsTable GROUP BY Categoria COLLATE QNGENERAL ORDER BY "
                "Categoria COLLATE QNGENERAL";
         QTest::newRow("update") << "UPDATE TipsTable SET Categoria = 'Reti' WHERE Categoria = 'Rete'"
                                 << "UPDATE TipsTable SET Categoria = 'Reti' COLLATE QNGENERAL WHERE "

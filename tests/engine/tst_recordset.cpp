@@ -2,9 +2,11 @@
 // bookmarks and finds, read-only shapes, staleness after writes elsewhere, values.
 
 #include "EngineFixture.h"
+#include "engine/TextOrder.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <random>
 
 using namespace qn;
 using EngineFixture::errorOf;
@@ -111,6 +113,52 @@ private slots:
         rs->FindFirst(QStringLiteral("Categoria = 'VARIE'"));
         QVERIFY(!rs->NoMatch());
         QCOMPARE(rs->AbsolutePosition(), 2L);
+    }
+
+    // A list query groups by the bytes first (through the column's index, when there is one),
+    // then in the general order: the groups of a single grouping, in its order, each shown by its
+    // first spelling in byte order. Null is a group of its own, first.
+    void listQueriesGroupInTwoSteps() {
+        const QStringList spellings = {
+            "Rete", "rete", "RETE", QString::fromUtf8("Àncora"), "ancora", "Ancora",
+            "",     "Zeta", "zeta", QString::fromUtf8("ß"),      "ss",     "SS"};
+        std::mt19937 rng(77);
+        QStringList rows;
+        for (int i = 0; i < 200; ++i)
+            rows << (i % 13 == 0 ? QString("('t', NULL)")
+                                 : QString("('t', '%1')").arg(spellings[int(rng() % 12)]));
+        m_db->Execute("INSERT INTO TipsTable (Titolo, Categoria) VALUES " + rows.join(", ")); // one write
+        // The groups worked out here: values sorted in the general order, then by bytes.
+        QList<QByteArray> values;
+        auto all = m_db->OpenRecordset(QStringLiteral("TipsTable"));
+        for (; !all->IsEOF(); all->MoveNext()) {
+            const QVariant v = all->Fields(QStringLiteral("Categoria")).Value();
+            values << (v.isValid() ? v.toString().toUtf8() : QByteArray());
+        }
+        auto general = [](const QByteArray& a, const QByteArray& b) {
+            return CompareText(a.constData(), int(a.size()), b.constData(), int(b.size()));
+        };
+        std::sort(values.begin(), values.end(), [&](const QByteArray& a, const QByteArray& b) {
+            if (a.isNull() != b.isNull()) return a.isNull();
+            const int c = general(a, b);
+            return c != 0 ? c < 0 : a < b;
+        });
+        QStringList expected;
+        for (qsizetype i = 0; i < values.size(); ++i)
+            if (i == 0 || values[i].isNull() != values[i - 1].isNull() ||
+                general(values[i], values[i - 1]) != 0)
+                expected << (values[i].isNull() ? "<null>" : QString::fromUtf8(values[i]));
+        for (const bool indexed : {true, false}) {
+            if (!indexed) m_db->Execute(QStringLiteral("DROP INDEX [TipsTable:Categoria]"));
+            auto rs = m_db->OpenRecordset(
+                QStringLiteral("SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria"));
+            QStringList groups;
+            for (; !rs->IsEOF(); rs->MoveNext()) {
+                const QVariant v = rs->Fields(QStringLiteral("Categoria")).Value();
+                groups << (v.isValid() ? v.toString() : "<null>");
+            }
+            QCOMPARE(groups, expected);
+        }
     }
 
     void addedRecordAppearsAtTheEnd() {
