@@ -305,7 +305,10 @@ void RecordsetCore::readTexts(int keyField, int textField,
             bytes = v.isValid() ? converted.constData() : nullptr;
             size = static_cast<int>(converted.size());
         }
-        sink(presentAs(m_rows.value(row, key.cacheColumn), key.type).toLongLong(), bytes, size);
+        int64_t number = 0;
+        if (!m_rows.integer(row, key.cacheColumn, number))
+            number = presentAs(m_rows.value(row, key.cacheColumn), key.type).toLongLong();
+        sink(number, bytes, size);
     }
 }
 

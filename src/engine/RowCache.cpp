@@ -98,6 +98,13 @@ bool RowCache::text(size_t row, int column, const char*& bytes, int& size) const
     return true;
 }
 
+bool RowCache::integer(size_t row, int column, int64_t& value) const {
+    const char* p = locate(row, column);
+    if (*p != TagInt) return false;
+    value = get<int64_t>(p + 1);
+    return true;
+}
+
 size_t RowCache::rowBytes(size_t row) const {
     const char* p = m_data.data() + m_offsets[row];
     const char* q = p;

@@ -38,6 +38,8 @@ public:
     bool isPending(size_t row) const;
     // The cached bytes of a text value; false when the value is not text.
     bool text(size_t row, int column, const char*& bytes, int& size) const;
+    // A cached whole number; false when the value is not one.
+    bool integer(size_t row, int column, int64_t& value) const;
 
 private:
     size_t encode(const Statement& s, int first, int count);

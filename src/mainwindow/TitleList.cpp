@@ -74,6 +74,9 @@ void TitleList::appendAll(qn::Recordset& view) {
     if (title < 0) return;
     try {
         if (key >= 0) {
+            const auto count = static_cast<size_t>(view.RecordCount());
+            m_entries.reserve(count);
+            m_text.reserve(count * 40); // titles run to 60 characters
             view.ReadTexts(key, title, [this](qint64 k, const char* text, int size) {
                 if (text) append(k, text, size);
             });
