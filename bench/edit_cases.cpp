@@ -14,6 +14,7 @@
 #include "startup/GenericBas.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -166,6 +167,16 @@ EngineTimes windowCases(const QString& path) {
                                   w->cmdBookmark_Click();
                                   expect(w->imgBookmark->isVisible() != before, "bookmark toggle");
                               });
+    // The list the window kept through these edits equals one read anew, at a size where the
+    // engine's sort runs on disk.
+    QStringList kept, fresh;
+    for (int i = 0; i < w->cboTitoli->count(); ++i)
+        kept << w->cboTitoli->itemText(i);
+    auto rs = GenericBas::TipsDatabase->OpenRecordset(kDefaultView);
+    for (; !rs->IsEOF(); rs->MoveNext())
+        fresh << rs->Fields(QStringLiteral("Titolo")).Value().toString();
+    rs->Close();
+    expect(kept == fresh, "a title list equal to a fresh one");
     w->close();
     w.reset();
     GenericBas::TipsRecordset.reset();

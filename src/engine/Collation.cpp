@@ -1,7 +1,11 @@
 #include "engine/Collation.h"
 
 #include <QChar>
+#include <algorithm>
 #include <sqlite3.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qn {
 
@@ -76,6 +80,32 @@ inline unsigned char asciiLower(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? c + 32 : c;
 }
 
+// The character at p as Like compares it (keyOf(c).folded), p moved past it.
+inline char32_t foldedAt(const unsigned char*& p, const unsigned char* end) {
+    if (*p < 0x80) return asciiLower(*p++);
+    return keyOf(decode(p, end)).folded;
+}
+
+// The first byte from p on that is not ASCII or equals `a` or `b`; `end` when there is none.
+// ASCII bytes are whole characters, so skipping them keeps p on a character boundary.
+inline const unsigned char* skipAscii(const unsigned char* p, const unsigned char* end, unsigned char a,
+                                      unsigned char b) {
+#if defined(__SSE2__)
+    const __m128i wantA = _mm_set1_epi8(static_cast<char>(a));
+    const __m128i wantB = _mm_set1_epi8(static_cast<char>(b));
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // An equal byte gives 0xFF; a byte of 0x80 or more has its top bit set already.
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, wantA), _mm_cmpeq_epi8(v, wantB)), v);
+        if (const int mask = _mm_movemask_epi8(hit)) return p + __builtin_ctz(static_cast<unsigned>(mask));
+        p += 16;
+    }
+#endif
+    while (p < end && *p < 0x80 && *p != a && *p != b)
+        ++p;
+    return p;
+}
+
 } // namespace
 
 int compareGeneral(const char* a, int aBytes, const char* b, int bBytes) {
@@ -147,6 +177,16 @@ LikePattern::LikePattern(const char* pattern, int bytes) {
         }
         m_tokens.push_back(t);
     }
+    // `*literal*`: stars at both ends and only plain characters between them.
+    const size_t n = m_tokens.size();
+    if (m_valid && n >= 3 && m_tokens.front().kind == Token::AnyRun &&
+        m_tokens.back().kind == Token::AnyRun &&
+        std::all_of(m_tokens.begin() + 1, m_tokens.end() - 1,
+                    [](const Token& t) { return t.kind == Token::Char; })) {
+        m_literal.reserve(n - 2);
+        for (size_t i = 1; i + 1 < n; ++i)
+            m_literal.push_back(m_tokens[i].ch);
+    }
 }
 
 bool LikePattern::matchSet(const Token& t, char32_t c) const {
@@ -179,6 +219,33 @@ bool LikePattern::matchOne(const Token& t, char32_t c) const {
 }
 
 bool LikePattern::matches(const char* value, int bytes) const {
+    return m_literal.empty() ? matchesTokens(value, bytes) : containsLiteral(value, bytes);
+}
+
+// The token walk tries the literal at every character of the value; so does this search, but it
+// skips the ASCII bytes that cannot start a match in blocks, and allocates nothing. Characters
+// are decoded and folded exactly as the walk does, invalid bytes included, so both answer alike.
+bool LikePattern::containsLiteral(const char* value, int bytes) const {
+    auto p = reinterpret_cast<const unsigned char*>(value);
+    const unsigned char* end = p + bytes;
+    const char32_t first = m_literal.front();
+    // Stop at the ASCII spellings of the first character; every non-ASCII character (which may
+    // fold to it: 'K' KELVIN SIGN is 'k') is looked at too.
+    const unsigned char a = first < 0x80 ? static_cast<unsigned char>(first) : 0x80;
+    const unsigned char b = (a >= 'a' && a <= 'z') ? static_cast<unsigned char>(a - 32) : a;
+    const size_t n = m_literal.size();
+    while ((p = skipAscii(p, end, a, b)) < end) {
+        if (foldedAt(p, end) != first) continue;
+        const unsigned char* q = p; // past the first character; the next try starts here
+        size_t i = 1;
+        while (i < n && q < end && foldedAt(q, end) == m_literal[i])
+            ++i;
+        if (i == n) return true;
+    }
+    return false;
+}
+
+bool LikePattern::matchesTokens(const char* value, int bytes) const {
     auto v = reinterpret_cast<const unsigned char*>(value);
     const unsigned char* end = v + bytes;
     const size_t n = m_tokens.size();

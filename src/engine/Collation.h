@@ -6,7 +6,9 @@
 // so 'Rete' and 'rete' are equal (one group) and 'È' equals 'è'.
 //
 // Like: `*` any run, `?` one character, `#` one digit, `[abc]`, `[a-z]`, `[!abc]`; letters
-// match regardless of case ('È' matches 'è'), accents still count.
+// match regardless of case ('È' matches 'è'), accents still count. The word searches build
+// `*literal*`; such a pattern is answered by a search for the folded literal on the bytes, which
+// gives the answers of the token walk without following it character by character.
 
 #include <QString>
 #include <cstdint>
@@ -25,6 +27,10 @@ public:
     explicit LikePattern(const char* pattern, int bytes);
     bool matches(const char* value, int bytes) const;
     bool valid() const { return m_valid; } // false on an unclosed '['
+    // True for `*literal*` (a literal with stars around it and no other wildcard).
+    bool isLiteralSearch() const { return !m_literal.empty(); }
+    // The token walk, whatever the pattern; matches() uses it for every pattern but `*literal*`.
+    bool matchesTokens(const char* value, int bytes) const;
 
 private:
     struct Range {
@@ -38,8 +44,10 @@ private:
     };
     bool matchSet(const Token& t, char32_t c) const;
     bool matchOne(const Token& t, char32_t c) const;
+    bool containsLiteral(const char* value, int bytes) const;
     std::vector<Token> m_tokens;
     std::vector<Range> m_ranges;
+    std::vector<char32_t> m_literal; // the folded characters of `*literal*`; empty otherwise
     bool m_valid = true;
 };
 

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -83,8 +84,9 @@ public:
     bool readOnly() const { return m_readOnly; }
 
     // Every write bumps the generation, so record sets know their cached rows may be stale.
+    // Generations come from one sequence for the whole process: two connections never share one.
     uint64_t generation() const { return m_generation; }
-    void bumpGeneration() { ++m_generation; }
+    void bumpGeneration() { m_generation = nextGeneration(); }
 
     void exec(const char* sql);
     void exec(const QString& sql);
@@ -102,7 +104,11 @@ private:
     sqlite3* m_db = nullptr;
     std::shared_ptr<FileLock> m_lock; // released only after the SQLite handle is closed
     bool m_readOnly = false;
-    uint64_t m_generation = 0;
+    static uint64_t nextGeneration() {
+        static std::atomic<uint64_t> last{0};
+        return ++last;
+    }
+    uint64_t m_generation = nextGeneration();
     std::set<Statement*> m_statements; // finalised when the connection closes
 };
 

@@ -75,6 +75,10 @@ void TableDefsCollection::Append(const TableDef& table) {
     m_items.append(table);
 }
 
+quint64 Database::ChangeStamp() const {
+    return m_conn ? m_conn->generation() : 0;
+}
+
 void Database::Close() {
     if (m_conn) m_conn->close(); // record sets still alive now report err::ObjectClosed
 }

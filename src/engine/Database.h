@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 namespace qn {
@@ -89,6 +90,14 @@ public:
     void SetBookmark(const QByteArray& bookmark);
     QByteArray LastModified() const;
 
+    // For filling lists: calls `sink` once per record, first to last, with the value of `keyField`
+    // as a number and the value of `textField` as UTF-8 (nullptr for Null, else the bytes of
+    // Value().toString()), without moving the set and without a QVariant per value. The bytes last
+    // until `sink` returns. Both fields must be ones the set keeps in memory (not memo fields:
+    // err::InvalidArgument). Records deleted since the set was opened are left out.
+    void ReadTexts(int keyField, int textField,
+                   const std::function<void(qint64 key, const char* text, int bytes)>& sink);
+
     void Close();
     bool IsOpen() const;
 
@@ -135,6 +144,11 @@ public:
     TableDefsCollection TableDefs();
     TableDef CreateTableDef(const QString& name) const { return TableDef(name); }
     void Close();
+
+    // Changes with every write made through this database (its record sets, Execute, new tables)
+    // and differs between databases, also between two openings of one file: a caller that finds
+    // the stamp it saw before knows that nothing was written since.
+    quint64 ChangeStamp() const;
 
 private:
     friend class Workspace;

@@ -133,6 +133,8 @@ public:
         bool hasOrder = false;
         int depth = 0;
         int fromPart = -1;
+        int groupPart = -1;    // where GROUP BY starts in `parts`
+        size_t groupToken = 0; // and in the tokens
         for (size_t i = 0; i < m_t.size(); ++i) {
             const Token& t = m_t[i];
             if (isPunct(t, "(")) ++depth;
@@ -141,6 +143,10 @@ public:
             if (depth == 0 && fromPart < 0 && isWord(t, "FROM")) fromPart = static_cast<int>(parts.size());
             const bool group = isWord(t, "GROUP"), order = isWord(t, "ORDER");
             if (depth == 0 && (group || order) && i + 1 < m_t.size() && isWord(m_t[i + 1], "BY")) {
+                if (group && groupPart < 0) {
+                    groupPart = static_cast<int>(parts.size());
+                    groupToken = i;
+                }
                 parts << t.text << m_t[i + 1].text;
                 QStringList terms = termsFrom(i + 2, &i);
                 parts << terms.join(QLatin1String(", "));
@@ -156,10 +162,44 @@ public:
         r.sql = parts.join(QLatin1Char(' '));
         if (fromPart >= 0) r.fromClause = parts.mid(fromPart).join(QLatin1Char(' '));
         if (r.isSelect) analyseShape(r);
+        if (r.isSelect && fromPart >= 0 && groupPart > fromPart && groupsItsOneColumn(r, groupToken))
+            r.sql = groupedInTwoSteps(render(m_t[1]),
+                                      parts.mid(fromPart, groupPart - fromPart).join(QLatin1Char(' ')));
         return r;
     }
 
 private:
+    // "SELECT c FROM t [alias] [WHERE ...] GROUP BY c", the shape of every list query: one plain
+    // column grouped by itself and nothing else.
+    bool groupsItsOneColumn(const TranslatedSql& r, size_t groupToken) const {
+        if (m_topRemoved || r.baseTable.isEmpty() || r.selectAll || r.columns.size() != 1) return false;
+        if (m_t.size() < 4 || !(m_t[1].kind == Token::Ident || m_t[1].kind == Token::Name)) return false;
+        if (!isWord(m_t[2], "FROM")) return false;
+        const size_t term = groupToken + 2;
+        const bool last = term + 1 == m_t.size() || (term + 2 == m_t.size() && isPunct(m_t[term + 1], ";"));
+        if (term >= m_t.size() || !last) return false;
+        const Token& g = m_t[term];
+        if (!(g.kind == Token::Ident || g.kind == Token::Name)) return false;
+        if (g.text.compare(m_t[1].text, Qt::CaseInsensitive) != 0) return false;
+        for (size_t i = 3; i < groupToken; ++i) // a WHERE, but no other clause or combination
+            if (isWord(m_t[i], "HAVING") || isWord(m_t[i], "UNION") || isWord(m_t[i], "INTERSECT") ||
+                isWord(m_t[i], "EXCEPT") || isWord(m_t[i], "JOIN") || isWord(m_t[i], "LIMIT") ||
+                isWord(m_t[i], "ORDER"))
+                return false;
+        return true;
+    }
+
+    // Grouping in the general order sorts every row with the collation (0.1 s for 100,000
+    // tips). Grouped first by the bytes, which SQLite takes from an index of the column in order,
+    // only the distinct values are sorted so. Each group shows its first value in byte order
+    // (one shape of it; a single grouping shows an arbitrary one).
+    static QString groupedInTwoSteps(const QString& column, const QString& fromWhere) {
+        return QStringLiteral(
+                   "SELECT min(qn_group) AS %1 FROM (SELECT %1 AS qn_group %2 GROUP BY %1 COLLATE BINARY) "
+                   "GROUP BY qn_group %3 ORDER BY qn_group %3")
+            .arg(column, fromWhere, kCollate);
+    }
+
     // Jet's "SELECT TOP n" is SQLite's LIMIT n.
     QString takeTop() {
         if (m_t.size() > 2 && isWord(m_t[0], "SELECT") && isWord(m_t[1], "TOP") &&

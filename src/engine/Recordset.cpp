@@ -114,6 +114,11 @@ QByteArray Recordset::LastModified() const {
     return coreOf(m_core).lastModified();
 }
 
+void Recordset::ReadTexts(int keyField, int textField,
+                          const std::function<void(qint64 key, const char* text, int bytes)>& sink) {
+    coreOf(m_core).readTexts(keyField, textField, sink);
+}
+
 void Recordset::Close() {
     if (m_core) m_core->close();
 }

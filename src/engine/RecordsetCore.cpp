@@ -5,6 +5,7 @@
 #include "engine/Types.h"
 #include "engine/Values.h"
 
+#include <algorithm>
 #include <sqlite3.h>
 #include <unordered_set>
 
@@ -57,7 +58,7 @@ void RecordsetCore::openTable(const QString& table) {
     if (!def) throw EngineError::fromNumber(err::TableNotFound, table);
     m_table = def->Name;
     setTableFields(m_table, {}, true);
-    loadKeyed(QStringLiteral("FROM %1 ORDER BY rowid").arg(quoteName(m_table)));
+    loadTableKeys();
 }
 
 void RecordsetCore::openQuery(const QString& sql) {
@@ -113,6 +114,28 @@ void RecordsetCore::loadKeyed(const QString& fromClause) {
     Statement s(*m_conn, QStringLiteral("SELECT rowid, %1 %2").arg(columns, fromClause));
     while (s.step() == Statement::Step::Row)
         m_rows.append(s.columnInt64(0), s, 1, m_cachedCount);
+    prepareRowFetch(columns);
+}
+
+// The whole table in key order. Its keys alone come from the smallest index (a few megabytes,
+// where the rows fill every page of the file); which records the set holds is still fixed here.
+// A row's values are read by key the first time they are needed, and are then what the eager
+// load followed by a refresh would give, a row deleted meanwhile included (err::RecordDeleted).
+void RecordsetCore::loadTableKeys() {
+    m_keyed = true;
+    std::vector<int64_t> keys;
+    {
+        Statement s(*m_conn, QStringLiteral("SELECT rowid FROM %1").arg(quoteName(m_table)));
+        while (s.step() == Statement::Step::Row)
+            keys.push_back(s.columnInt64(0));
+    }
+    std::sort(keys.begin(), keys.end());
+    for (const int64_t key : keys)
+        m_rows.appendPending(key, m_cachedCount);
+    prepareRowFetch(cachedColumnList());
+}
+
+void RecordsetCore::prepareRowFetch(const QString& columns) {
     m_rowFetch = std::make_unique<Statement>(
         *m_conn, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(columns, quoteName(m_table)));
     m_memoFetch.resize(m_fields.size());
@@ -255,6 +278,40 @@ void RecordsetCore::refreshRow(size_t row, bool force) {
     if (m_generation != gen) m_fresh[key] = gen;
 }
 
+// Before a row's cached values are read: a row of a table-type set is read the first time.
+void RecordsetCore::refreshForReading(size_t row) {
+    refreshRow(row, m_keyed && m_rows.isPending(row));
+}
+
+void RecordsetCore::readTexts(int keyField, int textField,
+                              const std::function<void(qint64, const char*, int)>& sink) {
+    const FieldInfo& key = field(keyField);
+    const FieldInfo& text = field(textField);
+    if (key.cacheColumn < 0 || text.cacheColumn < 0) throw EngineError::fromNumber(err::InvalidArgument);
+    QByteArray converted;
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        try {
+            refreshForReading(row);
+        } catch (const EngineError& e) {
+            if (e.number() == err::RecordDeleted) continue;
+            throw;
+        }
+        const char* bytes = nullptr;
+        int size = 0;
+        if (!m_rows.text(row, text.cacheColumn, bytes, size)) {
+            // Not stored as text (or Null): as the field presents it.
+            const QVariant v = presentAs(m_rows.value(row, text.cacheColumn), text.type);
+            converted = v.isValid() ? v.toString().toUtf8() : QByteArray();
+            bytes = v.isValid() ? converted.constData() : nullptr;
+            size = static_cast<int>(converted.size());
+        }
+        int64_t number = 0;
+        if (!m_rows.integer(row, key.cacheColumn, number))
+            number = presentAs(m_rows.value(row, key.cacheColumn), key.type).toLongLong();
+        sink(number, bytes, size);
+    }
+}
+
 QVariant RecordsetCore::memoValue(const FieldInfo& f, int64_t key) {
     const int index = static_cast<int>(&f - m_fields.data());
     const uint64_t gen = m_conn->generation();
@@ -283,7 +340,7 @@ QVariant RecordsetCore::value(int index) {
     }
     requireCurrent();
     const auto row = static_cast<size_t>(m_pos);
-    refreshRow(row, false);
+    refreshForReading(row);
     if (f.cacheColumn < 0) return presentAs(memoValue(f, m_rows.key(row)), f.type);
     return presentAs(m_rows.value(row, f.cacheColumn), f.type);
 }

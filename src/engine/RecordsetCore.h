@@ -3,8 +3,9 @@
 //
 // A dynaset is a keyset (the base table's rowids in the query's order) with the non-memo values
 // of every row cached compactly; memo values are read for the current record only. A set whose
-// connection wrote since it was filled re-reads a row by rowid before showing it. Read-only
-// shapes (GROUP BY, joins, expressions) keep all their rows, numbered from 0.
+// connection wrote since it was filled re-reads a row by rowid before showing it. A set opened on
+// a table reads only its keys at first and each row's values when the row is first needed. Read-
+// only shapes (GROUP BY, joins, expressions) keep all their rows, numbered from 0.
 
 #include "engine/Connection.h"
 #include "engine/RowCache.h"
@@ -13,6 +14,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -71,11 +73,15 @@ public:
     QByteArray bookmark() const;
     void setBookmark(const QByteArray& bookmark);
     QByteArray lastModified() const { return m_lastModified; }
+    void readTexts(int keyField, int textField, const std::function<void(qint64, const char*, int)>& sink);
 
 private:
     void openTable(const QString& table);
     void openQuery(const QString& sql);
     void loadKeyed(const QString& fromClause);
+    void loadTableKeys();
+    void prepareRowFetch(const QString& columns);
+    void refreshForReading(size_t row);
     void loadMaterialised(const QString& sql);
     void setTableFields(const QString& table, const QStringList& columns, bool all);
     QString cachedColumnList() const;

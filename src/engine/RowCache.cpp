@@ -9,7 +9,7 @@ namespace qn {
 
 namespace {
 
-enum Tag : char { TagNull = 0, TagInt = 1, TagReal = 2, TagText = 3, TagBlob = 4 };
+enum Tag : char { TagNull = 0, TagInt = 1, TagReal = 2, TagText = 3, TagBlob = 4, TagPending = 5 };
 
 template <typename T> void put(std::string& out, const T& v) {
     out.append(reinterpret_cast<const char*>(&v), sizeof v);
@@ -77,6 +77,32 @@ size_t RowCache::encode(const Statement& s, int first, int count) {
 void RowCache::append(int64_t key, const Statement& s, int first, int count) {
     m_offsets.push_back(encode(s, first, count));
     m_keys.push_back(key);
+}
+
+void RowCache::appendPending(int64_t key, int count) {
+    m_columns = static_cast<size_t>(count);
+    m_offsets.push_back(m_data.size());
+    m_data.append(m_columns, TagPending);
+    m_keys.push_back(key);
+}
+
+bool RowCache::isPending(size_t row) const {
+    return m_columns > 0 && *locate(row, 0) == TagPending;
+}
+
+bool RowCache::text(size_t row, int column, const char*& bytes, int& size) const {
+    const char* p = locate(row, column);
+    if (*p != TagText) return false;
+    bytes = p + 5;
+    size = static_cast<int>(get<uint32_t>(p + 1));
+    return true;
+}
+
+bool RowCache::integer(size_t row, int column, int64_t& value) const {
+    const char* p = locate(row, column);
+    if (*p != TagInt) return false;
+    value = get<int64_t>(p + 1);
+    return true;
 }
 
 size_t RowCache::rowBytes(size_t row) const {

@@ -18,6 +18,8 @@ class RowCache {
 public:
     // Appends a row made of the statement's columns [first, first + count).
     void append(int64_t key, const Statement& s, int first, int count);
+    // Appends a row of `count` columns whose values are not read yet (see isPending).
+    void appendPending(int64_t key, int count);
     // Replaces the cached values of row `row` (the key stays).
     void replace(size_t row, const Statement& s, int first, int count);
     void erase(size_t row);
@@ -32,6 +34,12 @@ public:
     // A cached value as stored: qlonglong, double, QString, QByteArray or an invalid QVariant.
     QVariant value(size_t row, int column) const;
     bool isNull(size_t row, int column) const;
+    // True for a row appended by appendPending and not replaced since.
+    bool isPending(size_t row) const;
+    // The cached bytes of a text value; false when the value is not text.
+    bool text(size_t row, int column, const char*& bytes, int& size) const;
+    // A cached whole number; false when the value is not one.
+    bool integer(size_t row, int column, int64_t& value) const;
 
 private:
     size_t encode(const Statement& s, int first, int count);

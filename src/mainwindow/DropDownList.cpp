@@ -35,8 +35,12 @@ DropDownList::DropDownList(QWidget* parent) : QComboBox(parent) {
 }
 
 void DropDownList::showPopup() {
-    if (m_dropDownHeight > 0)
-        setMaxVisibleItems(std::max(1, count())); // every row Qt would show; clipped below
+    // Enough rows to fill the room (one more, cut below); Qt measures each row it may show, so
+    // never ask for every row of a long list.
+    if (m_dropDownHeight > 0 && count() > 0) {
+        const int row = std::max(1, view()->sizeHintForRow(0));
+        setMaxVisibleItems(std::max(1, (m_dropDownHeight - height()) / row + 1));
+    }
     QComboBox::showPopup();
     QWidget* popup = view()->window();
     if (!popup || popup == window()) return;

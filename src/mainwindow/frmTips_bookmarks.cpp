@@ -1,6 +1,7 @@
 // Bookmarks: the mark kept in each tip's Bookmark field, set or cleared from the toolbar.
 #include "mainwindow/EditState.h"
 #include "mainwindow/StatementTrap.h"
+#include "mainwindow/TitleList.h"
 #include "mainwindow/frmTips.h"
 #include "startup/MessageBox.h"
 
@@ -36,9 +37,11 @@ void frmTips::ToggleBookmark() {
 
     const int stored = current != 0 ? 0 : 1;
     try {
+        const quint64 before = qn::ui::TipsDb().ChangeStamp();
         rs->Edit();
         rs->Fields(QStringLiteral("Bookmark")).SetValue(stored);
         rs->Update();
+        qn::ui::TitlesOf(cboTitoli).titleKept(qn::ui::TipsDb(), before); // no title changed
     } catch (const std::exception&) {
         // A refused change leaves record and mark as they were.
         qn::ui::Skip([&] {

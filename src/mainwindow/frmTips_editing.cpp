@@ -2,6 +2,7 @@
 // made before a tip is stored, and the category / search-key lists offered while editing.
 #include "mainwindow/EditState.h"
 #include "mainwindow/StatementTrap.h"
+#include "mainwindow/TitleList.h"
 #include "mainwindow/frmTips.h"
 #include "startup/MessageBox.h"
 #include "tipsdb/TipsSql.h"
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QStringList>
+#include <optional>
 
 using qn::editing::OpenTipsSet;
 using qn::editing::TrimSpaces;
@@ -42,6 +44,27 @@ qn::Recordset& requireTipsSet() {
 // The distinct values of one field, in the order the grouping query returns them.
 QStringList distinctValues(const QString& field, bool skipEmpty) {
     return qn::ui::ListValues(tipsdb::DistinctValues(field), field, skipEmpty);
+}
+
+// The archive's change stamp before a write, for the title list; 0 (never a stamp) without one.
+quint64 stampBefore() {
+    quint64 stamp = 0;
+    qn::ui::Skip([&] { stamp = qn::ui::TipsDb().ChangeStamp(); });
+    return stamp;
+}
+
+// Tells the title list which record a save wrote and the title it has now. An added record is
+// the set's last modified one; reaching it moves the set, which the save repositions anyway.
+void noteStoredTitle(QComboBox* list, qn::Recordset& rs, bool isEdit, quint64 before) {
+    qn::ui::TitleList& titles = qn::ui::TitlesOf(list);
+    try {
+        if (!isEdit) rs.SetBookmark(rs.LastModified());
+        titles.titleStored(qn::ui::TipsDb(), before,
+                           rs.Fields(QStringLiteral("KeyPrimary")).Value().toLongLong(),
+                           rs.Fields(QStringLiteral("Titolo")).Value());
+    } catch (const std::exception&) {
+        titles.forgetTable(); // read anew by FillTitleList
+    }
 }
 
 void fillList(QComboBox* cbo, const QStringList& values) {
@@ -155,7 +178,9 @@ void frmTips::SaveRecord() {
                                                        "Note"};
         for (int i = 0; i < FieldCount; ++i)
             rs.Fields(QString::fromLatin1(fields[i])).SetValue(TrimSpaces(FieldText(i)));
+        const quint64 before = stampBefore();
         rs.Update();
+        noteStoredTitle(cboTitoli, rs, isEdit, before);
 
         FillTitleList();
         if (rs.RecordCount() != 0) {
@@ -186,7 +211,14 @@ void frmTips::DeleteRecord() {
                                 QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
                                 QMessageBox::Yes) != QMessageBox::Yes)
             return;
+        std::optional<qint64> key;
+        qn::ui::Skip([&] { key = rs->Fields(QStringLiteral("KeyPrimary")).Value().toLongLong(); });
+        const quint64 before = stampBefore();
         rs->Delete();
+        if (key)
+            qn::ui::TitlesOf(cboTitoli).recordDeleted(qn::ui::TipsDb(), before, *key);
+        else
+            qn::ui::TitlesOf(cboTitoli).forgetTable();
         rs->MoveNext();
         if (rs->RecordCount() > 0 && rs->IsEOF()) {
             rs->MoveLast();

@@ -1,6 +1,7 @@
 // The field boxes as one array, their limits, locking, keys and mouse; the cursors, the arrow
 // animation, the drop-down height and closing the window.
 #include "mainwindow/DropDownList.h"
+#include "mainwindow/LongLines.h"
 #include "mainwindow/frmTips.h"
 #include "mainwindow/frmTips_ui.h"
 #include "startup/GenericBas.h"
@@ -88,7 +89,7 @@ QString frmTips::FieldText(int index) const {
 
 void frmTips::SetFieldText(int index, const QString& text) {
     if (index == 1)
-        txtProcedura->setPlainText(text);
+        qn::ui::SetWrappedPlainText(txtProcedura, text);
     else if (auto* box = qobject_cast<QLineEdit*>(FieldBox(index)))
         box->setText(text);
 }

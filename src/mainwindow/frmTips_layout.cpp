@@ -2,6 +2,8 @@
 // Positions are kept in twips, as the window was designed, and converted at 15 twips per
 // device-independent pixel; Qt scales for high-DPI screens.
 #include "mainwindow/DropDownList.h"
+#include "mainwindow/LongLines.h"
+#include "mainwindow/TitleList.h"
 #include "mainwindow/frmTips.h"
 #include "mainwindow/frmTips_ui.h"
 
@@ -198,6 +200,7 @@ void frmTips::buildRecordArea() {
     cboTitoli = combo(this, QStringLiteral("cboTitoli"), false, QStringLiteral("Elenco titoli"),
                       twips(960, 960, 5895, 345));
     cboTitoli->setEnabled(false);
+    qn::ui::TitlesOf(cboTitoli);
     txtLine[0] = lineBox(this, QStringLiteral("txtdb(0)"), QStringLiteral("Titolo"), twips(960, 960, 5625, 345));
     txtLine[0]->setFont(boxFont);
 
@@ -215,6 +218,7 @@ void frmTips::buildRecordArea() {
     txtProcedura->setTabChangesFocus(true);
     txtProcedura->setAccessibleName(QStringLiteral("Procedura"));
     txtProcedura->setFont(boxFont);
+    qn::ui::KeepWrappingLinear(txtProcedura);
 
     Label3 = label(this, QStringLiteral("Label3"), QStringLiteral("Note"), twips(120, 4845, 495, 255));
     txtLine[4] = lineBox(this, QStringLiteral("txtdb(4)"), QStringLiteral("Note"), twips(990, 4800, 5865, 330));

@@ -8,6 +8,8 @@
 #include "startup/GenericBas.h"
 
 #include <QFileDialog>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QtTest>
 
 namespace {
@@ -54,6 +56,24 @@ QString openThroughDialog(ArchiveWindow& w, const QString& file, const Answers& 
         if (d->isVisible()) d->reject(); // refused: the test fails on what follows instead of hanging
     });
     return w.click("cmdOpenNewDB", answers) ? seen : "boxes missing";
+}
+
+// The lines the procedure box wrapped its text into, each "start length fits", where fits says
+// whether the line's text fits the box's width.
+QStringList wrappedLines(const QPlainTextEdit* box) {
+    QStringList out;
+    auto* layout = qobject_cast<QPlainTextDocumentLayout*>(box->document()->documentLayout());
+    for (QTextBlock b = box->document()->firstBlock(); b.isValid(); b = b.next()) {
+        layout->ensureBlockLayout(b);
+        for (int i = 0; i < b.layout()->lineCount(); ++i) {
+            const QTextLine line = b.layout()->lineAt(i);
+            out << QString("%1 %2 %3")
+                       .arg(b.position() + line.textStart())
+                       .arg(line.textLength())
+                       .arg(line.naturalTextWidth() <= line.width());
+        }
+    }
+    return out;
 }
 
 QString categoryView(const QString& category) {
@@ -240,6 +260,48 @@ private slots:
         QCOMPARE(w.win->cboTitoli->currentIndex(), -1);
         w.click("cmdSposta(2)");
         QCOMPARE(w.win->cboTitoli->currentText(), "Due");
+    }
+
+    // A procedure with a run of characters that offers no place to break a line wraps anywhere,
+    // which keeps its layout linear; every other procedure wraps at word boundaries. The text in
+    // the box is the stored one either way.
+    void longUnbrokenRunsWrapAnywhere() {
+        QString blob, words, path;
+        for (int i = 0; i < 3000; ++i) {
+            blob += QString::number(i * 7919 % 100000).rightJustified(5, 'x') + "Kq9Zw";
+            words += i % 2 ? "parola " : "ab ";
+            path += "cartella/"; // breaks after each '/', so word wrapping costs little
+        }
+        ArchiveWindow w;
+        QVERIFY(w.open({{"Alfa", blob}, {"Beta", words}, {"Gamma", path}}));
+        QPlainTextEdit* box = w.win->txtProcedura;
+        for (const auto& [text, anywhere] : {std::pair{blob, true}, {words, false}, {path, false}}) {
+            QCOMPARE(w.boxText(1), text);
+            QCOMPARE(box->wordWrapMode(),
+                     anywhere ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
+            const QStringList lines = wrappedLines(box);
+            QVERIFY(lines.size() > text.size() / 100);
+            for (int i = 0; i < lines.size(); ++i) {
+                const QStringList line = lines[i].split(' ');
+                QVERIFY2(line[2] == "1", qPrintable(lines[i]));
+                // At word boundaries a line ends with a blank or a '/', or with the text.
+                const int end = line[0].toInt() + line[1].toInt();
+                if (!anywhere && end < text.size())
+                    QVERIFY2(QString(" /").contains(text[end - 1]), qPrintable(lines[i]));
+            }
+            w.click("cmdSposta(2)");
+        }
+        // Pasted into a procedure while editing, such a run makes the box wrap anywhere at once;
+        // the next tip shown wraps at word boundaries again.
+        QVERIFY(w.click("optWork(1)") && w.click("cmdSposta(0)") && w.click("cmdSposta(2)") &&
+                w.click("cmdTool(4)"));
+        box->moveCursor(QTextCursor::End);
+        box->insertPlainText(blob.left(1000));
+        QCOMPARE(box->wordWrapMode(), QTextOption::WrapAnywhere);
+        QCOMPARE(w.boxText(1), words + blob.left(1000));
+        QVERIFY(w.click("cmdTool(3)"));
+        QCOMPARE(w.boxText(1), words);
+        QCOMPARE(box->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
     }
 
     void categoryViews() {
