@@ -14,6 +14,7 @@
 // that a fast figure cannot hide a box that stopped wrapping.
 
 #include "BenchReport.h"
+#include "BenchWindow.h"
 #include "mainwindow/frmTips.h"
 #include "startup/GenericBas.h"
 #include "tipsdb/CreateDB.h"
@@ -94,23 +95,6 @@ struct Shown {
     bool ok = false;
 };
 
-std::unique_ptr<frmTips> openWindow(const QString& path) {
-    GenericBas::DatabasePath = path;
-    auto w = std::make_unique<frmTips>();
-    w->SuppressArrowAnimation = true;
-    w->Form_Load();
-    QApplication::processEvents();
-    return w;
-}
-
-void closeWindow(std::unique_ptr<frmTips>& w) {
-    w->close();
-    w.reset();
-    GenericBas::TipsRecordset.reset();
-    GenericBas::TipsDatabase.reset();
-    QApplication::processEvents();
-}
-
 // `action`, then the events it caused and a repaint, timed; `expected` is the procedure after it.
 template <typename F> Shown timed(frmTips& w, F action, const QString& expected) {
     Shown r;
@@ -128,7 +112,8 @@ template <typename F> Shown timed(frmTips& w, F action, const QString& expected)
 // Opens the window on the first tip, then moves to the second, whose procedure is `body`.
 Shown showSecond(const QString& path, const QString& body) {
     if (!makeArchive(path, body)) return {};
-    auto w = openWindow(path);
+    auto w = startWindow(path);
+    QApplication::processEvents();
     const Shown r = timed(
         *w, [&] { w->cmdSposta_Click(2); }, body);
     closeWindow(w);
@@ -138,7 +123,8 @@ Shown showSecond(const QString& path, const QString& body) {
 // Modifica on the first tip, then `body` pasted at the end of its procedure.
 Shown pasteIntoFirst(const QString& path, const QString& body) {
     if (!makeArchive(path, QStringLiteral("corto"))) return {};
-    auto w = openWindow(path);
+    auto w = startWindow(path);
+    QApplication::processEvents();
     w->optWork[1]->setChecked(true);
     w->cmdTool_Click(4);
     w->txtProcedura->moveCursor(QTextCursor::End);
@@ -153,7 +139,8 @@ Shown pasteIntoFirst(const QString& path, const QString& body) {
 // Modifica on the second tip, whose procedure is `body`, then one letter typed into its middle.
 Shown typeIntoSecond(const QString& path, const QString& body) {
     if (!makeArchive(path, body)) return {};
-    auto w = openWindow(path);
+    auto w = startWindow(path);
+    QApplication::processEvents();
     w->optWork[1]->setChecked(true);
     w->cmdSposta_Click(2);
     w->cmdTool_Click(4);

@@ -15,6 +15,7 @@
 // while timing: it is not work the window does on the data.
 
 #include "BenchReport.h"
+#include "BenchWindow.h"
 #include "engine/Database.h"
 #include "mainwindow/frmTips.h"
 #include "startup/GenericBas.h"
@@ -34,23 +35,6 @@ namespace {
 const char* const kChildVariable = "QN_BENCH_GUI_ARCHIVE"; // set in the child that measures memory
 const QString kWord = QStringLiteral("zanzibar");          // in 1% of the titles
 const QString kDefaultView = QStringLiteral("SELECT * FROM TipsTable ORDER BY[Titolo]ASC");
-
-// The program's window, loaded as start-up loads it, without the arrow animation.
-std::unique_ptr<frmTips> startWindow(const QString& path) {
-    GenericBas::DatabasePath = path;
-    auto w = std::make_unique<frmTips>();
-    w->SuppressArrowAnimation = true;
-    w->Form_Load();
-    return w;
-}
-
-void closeWindow(std::unique_ptr<frmTips>& w) {
-    w->close();
-    w.reset();
-    GenericBas::TipsRecordset.reset();
-    GenericBas::TipsDatabase.reset();
-    QCoreApplication::processEvents();
-}
 
 bool windowReady(const frmTips& w, int tips) {
     return w.cboTitoli->count() == tips && !w.FieldText(0).isEmpty() &&

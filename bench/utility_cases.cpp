@@ -10,6 +10,7 @@
 // Each side is the best of a few runs, taken in turns, so that the busy machine weighs on both.
 
 #include "BenchReport.h"
+#include "BenchWindow.h"
 #include "engine/Database.h"
 #include "maintenance/frmUtility.h"
 #include "mainwindow/frmTips.h"
@@ -31,22 +32,6 @@
 namespace {
 
 constexpr int kRepeats = 3;
-
-std::unique_ptr<frmTips> startWindow(const QString& path) {
-    GenericBas::DatabasePath = path;
-    auto w = std::make_unique<frmTips>();
-    w->SuppressArrowAnimation = true;
-    w->Form_Load();
-    return w;
-}
-
-void closeWindow(std::unique_ptr<frmTips>& w) {
-    w->close();
-    w.reset();
-    GenericBas::TipsRecordset.reset();
-    GenericBas::TipsDatabase.reset();
-    QCoreApplication::processEvents();
-}
 
 // Answers the compaction's question with Yes as soon as it shows, and notes when: the clock
 // runs from that answer until the report shows, which is then closed.
