@@ -1,5 +1,7 @@
 #include "import/ArchiveWriter.h"
 
+#include "engine/DurableFile.h"
+#include "engine/EngineError.h"
 #include "tipsdb/CreateDB.h"
 #include "tipsdb/OldArchive.h"
 
@@ -26,23 +28,6 @@ void setPending(const QString& path) {
     const size_t n = std::min(sizeof g_pending - 1, size_t(native.size()));
     memcpy(g_pending, native.constData(), n);
     g_pending[n] = '\0';
-}
-
-bool syncPath(const QString& path, bool folder) {
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), (folder ? O_RDONLY | O_DIRECTORY : O_RDWR) | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-bool sameFile(const QString& a, const QString& b) {
-    struct stat sa {
-    }, sb{};
-    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
-           ::stat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
 }
 
 // Another program (or a window of ours) holds the file when it refuses an exclusive lock.
@@ -108,7 +93,7 @@ QString ArchiveWriter::Begin(const QString& destination, const QString& source) 
     m_destination = QFileInfo(destination).absoluteFilePath();
     const QFileInfo folder(QFileInfo(m_destination).absolutePath());
     if (!folder.isDir()) return QStringLiteral("la cartella del nuovo archivio non esiste.");
-    if (sameFile(source, m_destination))
+    if (qn::durable::SameFile(source, m_destination))
         return QStringLiteral("il nuovo archivio non può sostituire il file da convertire.");
     if (QFileInfo(m_destination).isDir())
         return QStringLiteral("il nuovo archivio ha il nome di una cartella.");
@@ -174,12 +159,13 @@ QString ArchiveWriter::Commit() {
     if (sqlite3_close(m_db) != SQLITE_OK) return sqliteError();
     m_db = nullptr;
     // On disk before it takes the destination's name, and the name itself on disk after.
-    if (!syncPath(m_temp, false) ||
-        std::rename(QFile::encodeName(m_temp).constData(), QFile::encodeName(m_destination).constData()) != 0)
+    try {
+        qn::durable::Replace(m_temp, m_destination);
+    } catch (const qn::EngineError&) {
         return QStringLiteral("il nuovo archivio non si può salvare come %1.").arg(m_destination);
+    }
     m_temp.clear();
     g_pending[0] = '\0';
-    syncPath(QFileInfo(m_destination).absolutePath(), true);
     return {};
 }
 
