@@ -168,6 +168,16 @@ void copySequences(Connection& from, Connection& to) {
     }
 }
 
+// One CREATE statement of the damaged file's schema. The text comes from the file: only its
+// first statement runs, and only when it creates something (a schema row holding
+// "CREATE TABLE t(a); ATTACH ..." must not reach sqlite3_exec, which would run the rest).
+void createFromSchema(Connection& fresh, const QString& sql) {
+    if (!sql.trimmed().startsWith(QLatin1String("CREATE"), Qt::CaseInsensitive))
+        throw EngineError::fromNumber(err::CannotOpen, fresh.path());
+    Statement create(fresh, sql);
+    create.step();
+}
+
 void rebuild(Connection& damaged, const QString& target) {
     const QList<SchemaEntry> schema = readSchema(damaged);
     Connection::createFile(target);
@@ -175,7 +185,7 @@ void rebuild(Connection& damaged, const QString& target) {
     fresh.exec("BEGIN");
     for (const SchemaEntry& e : schema)
         if (e.type == QLatin1String("table") && !e.name.startsWith(QLatin1String("sqlite_")))
-            fresh.exec(e.sql);
+            createFromSchema(fresh, e.sql);
     for (const SchemaEntry& e : schema)
         if (e.type == QLatin1String("table") && !e.name.startsWith(QLatin1String("sqlite_")))
             TableSalvage(damaged, fresh, e.name).run();
@@ -183,7 +193,7 @@ void rebuild(Connection& damaged, const QString& target) {
     for (const SchemaEntry& e : schema) {
         if (e.type == QLatin1String("table")) continue;
         try { // a unique index that the salvaged rows no longer satisfy is left out
-            fresh.exec(e.sql);
+            createFromSchema(fresh, e.sql);
         } catch (const EngineError&) {
         }
     }
@@ -205,6 +215,9 @@ void DBEngine::CompactDatabase(const QString& source, const QString& destination
     vacuum.bindText(1, destination);
     try {
         vacuum.step();
+        // VACUUM INTO leaves its output unsynced: the copy is on the disk before we say it is made.
+        if (!syncFile(destination)) throw EngineError::fromNumber(err::DiskIo, destination);
+        syncFolder(QFileInfo(destination).absolutePath());
     } catch (const EngineError& e) {
         if (QFileInfo::exists(destination) && e.number() != err::DatabaseExists) QFile::remove(destination);
         throw;
@@ -227,10 +240,13 @@ void DBEngine::RepairDatabase(const QString& path) {
         throw;
     }
     damaged.close();
-    if (std::rename(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) != 0) {
+    // The rebuilt file replaces the damaged one in one step, and only once it is on the disk.
+    if (!syncFile(target) ||
+        std::rename(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) != 0) {
         QFile::remove(target);
         throw EngineError::fromNumber(err::DiskIo, path);
     }
+    syncFolder(info.absolutePath());
 }
 
 } // namespace qn
