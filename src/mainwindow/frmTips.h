@@ -35,6 +35,11 @@ public:
     void ShowErrorNumber(long number, const QString& description = {});
     static bool HasAttribute(const QString& path, long attribute);
     void cmdOpenNewDB_Click();
+    // An archive found damaged while it is in use: said once, with the way to repair it, and
+    // the window then left as after a failed opening (a tip being typed stays in its boxes).
+    // True when the archive in use is damaged, also when that was already reported: the
+    // caller's own report of the failure is then left out.
+    bool ReportDamage();
 
     // --- record views
     void LoadView(const QString& sql);
@@ -118,6 +123,7 @@ private:
     void setTabOrder();
     void connectSignals();
     bool m_unloaded = false;
+    bool m_damageReported = false; // for the archive in use; cleared by each opening
     // --- editing state: the command panel shows a record being edited (SetBrowseMode(false)).
     bool m_editingRecord = false;
 
