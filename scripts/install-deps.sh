@@ -6,6 +6,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-translations-l10n
     libgl1-mesa-dev libsqlite3-dev sqlite3 fonts-liberation2 ccache
 )
+# scripts/fuzz.sh also needs clang and its libFuzzer runtime.
+[ "${1:-}" = fuzz ] && packages+=(clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <unistd.h>
+#include <utility>
 
 namespace qn {
 
@@ -26,6 +27,13 @@ QString constraintName(const QString& message) {
 
 QString afterPrefix(const QString& name) {
     return name.mid(name.indexOf(QLatin1Char(':')) + 1);
+}
+
+// Whether the header's page count is one SQLite trusts (set, and written by the same change as
+// the header's change counter). A write transaction rewrites a count it does not trust.
+bool sizeFieldValid(const QByteArray& header) {
+    return header.size() >= 100 && header.mid(28, 4) != QByteArray(4, '\0') &&
+           header.mid(24, 4) == header.mid(92, 4);
 }
 
 // Checks the path before any file is opened, as the classic engine reports these cases.
@@ -307,12 +315,14 @@ Connection::Connection(const QString& path, bool exclusive, bool readOnly)
         throw EngineError::fromNumber(err::FileLocked, path);
     QByteArray header;
     m_lock = FileLock::acquire(path, exclusive, &header);
+    for (const char* suffix : {"-wal", "-shm"})
+        if (!QFileInfo::exists(path + QLatin1String(suffix))) m_newSidecars << path + QLatin1String(suffix);
     // SQLite would take a 0-byte or foreign file for an empty database; refuse it first.
     if (header.size() < 100 || !header.startsWith(QByteArray(kSqliteHeader, sizeof kSqliteHeader)))
         throw EngineError::fromNumber(err::UnrecognizedFormat, path);
     try {
         openHandle(readOnly);
-        configure(exclusive);
+        configure(exclusive, sizeFieldValid(header));
     } catch (...) {
         try {
             close();
@@ -396,8 +406,12 @@ void Connection::setPragma(const char* name, const char* value, const char* expe
                                       QStringLiteral("PRAGMA %1").arg(QLatin1String(name)));
 }
 
-void Connection::configure(bool exclusive) {
+void Connection::configure(bool exclusive, bool lockNow) {
+    const bool locking = exclusive && !m_readOnly;
     try {
+        // Before anything reads the file: in this mode a file in WAL mode keeps its index in
+        // memory and gets no -shm file beside it.
+        if (locking) setPragma("locking_mode", "EXCLUSIVE", "exclusive");
         // Every write is its own transaction in a rollback journal, synced before the call
         // returns: a process killed or a power cut one instant after a save keeps that save.
         // EXTRA also syncs the folder after a journal is deleted, so a deleted journal cannot
@@ -406,10 +420,11 @@ void Connection::configure(bool exclusive) {
         setPragma("foreign_keys", "OFF", "0");
         // Damaged pages are recognised as such before their cells are used.
         setPragma("cell_size_check", "ON", "1");
-        if (exclusive && !m_readOnly) {
+        if (locking && lockNow) {
             // Keep SQLite's own lock from the first statement on, so other tools cannot use
-            // the file behind our back either.
-            setPragma("locking_mode", "EXCLUSIVE", "exclusive");
+            // the file behind our back either. (Not when the header's page count is stale, as
+            // very old versions of SQLite left it: any write transaction corrects that field,
+            // and a file must not change before it is accepted. Its first change locks it.)
             exec("BEGIN EXCLUSIVE");
             exec("COMMIT");
         }
@@ -447,6 +462,14 @@ void Connection::close() {
     m_statements.clear();
     const int rc = m_db ? sqlite3_close_v2(m_db) : SQLITE_OK;
     m_db = nullptr;
+    // Reading a file in WAL mode makes an empty -wal file (and, read-only, a -shm file) beside
+    // it; those this opening made are removed, so a refused file is left as it was found. A
+    // -wal file with content is part of the archive and stays.
+    for (const QString& sidecar : std::exchange(m_newSidecars, {})) {
+        const QFileInfo info(sidecar);
+        if (info.exists() && (sidecar.endsWith(QLatin1String("-shm")) || info.size() == 0))
+            QFile::remove(sidecar);
+    }
     // Only after SQLite has let go of the file: dropping the lock earlier would let another
     // opening in.
     m_lock.reset();

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <cstdint>
 #include <memory>
@@ -111,13 +112,14 @@ private:
     void harden();
     // Sets a pragma and reads it back: a setting SQLite does not keep is an error.
     void setPragma(const char* name, const char* value, const char* expected);
-    void configure(bool exclusive);
+    void configure(bool exclusive, bool lockNow);
     QString m_path;
     sqlite3* m_db = nullptr;
     std::shared_ptr<FileLock> m_lock; // released only after the SQLite handle is closed
     bool m_readOnly = false;
     uint64_t m_generation = 0;
     mutable bool m_damaged = false;
+    QStringList m_newSidecars; // -wal/-shm files that did not exist before this opening
     std::set<Statement*> m_statements; // finalised when the connection closes
 };
 
