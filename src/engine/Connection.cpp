@@ -163,7 +163,7 @@ Statement::Step Statement::step() {
     // The extended code and message describe the failure; read them before the reset.
     const int extended = sqlite3_extended_errcode(m_conn.m_db);
     const QString message = QString::fromUtf8(sqlite3_errmsg(m_conn.m_db));
-    const int systemErrno = sqlite3_system_errno(m_conn.m_db);
+    const int systemErrno = m_conn.systemErrno();
     sqlite3_reset(m_stmt); // returns the same failure again: already read above
     m_conn.noteFailure(extended);
     const long number = mapSqliteError(extended, message, systemErrno);
@@ -451,6 +451,18 @@ void Connection::useDeleteJournal() {
         throw EngineError::fromNumber(err::ReservedError, QStringLiteral("PRAGMA journal_mode"));
 }
 
+int Connection::systemErrno() const {
+    if (!m_db) return 0;
+    // The errno SQLite keeps for the connection is read after its roll-back has made more
+    // system calls; the database file keeps the errno of its own last failed write.
+    const int kept = sqlite3_system_errno(m_db);
+    int file = 0;
+    if (kept != ENOSPC && kept != EDQUOT && kept != EFBIG &&
+        sqlite3_file_control(m_db, "main", SQLITE_FCNTL_LAST_ERRNO, &file) == SQLITE_OK && file != 0)
+        return file;
+    return kept;
+}
+
 void Connection::noteFailure(int rc) const {
     const int primary = rc & 0xFF;
     if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) m_damaged = true;
@@ -507,8 +519,7 @@ void Connection::fail(int rc, const QString& context) const {
     const int extended = m_db ? sqlite3_extended_errcode(m_db) : rc;
     const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
     noteFailure(extended ? extended : rc);
-    const long number =
-        mapSqliteError(extended ? extended : rc, message, m_db ? sqlite3_system_errno(m_db) : 0);
+    const long number = mapSqliteError(extended ? extended : rc, message, systemErrno());
     if (number == err::SyntaxError || number == err::TableNotFound || number == err::TooFewParameters) {
         QString argument =
             number == err::SyntaxError ? context : message.section(QLatin1Char(':'), -1).trimmed();

@@ -100,6 +100,8 @@ public:
 
     // Whether a statement met a damaged page or header since the connection was opened.
     bool damaged() const { return m_damaged; }
+    // The errno behind the last I/O failure, 0 when there is none to tell.
+    int systemErrno() const;
     // Records what a failure says about the file (a damaged page or header).
     void noteFailure(int rc) const;
 
