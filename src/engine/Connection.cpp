@@ -102,6 +102,10 @@ long mapSqliteError(int rc, const QString& message, int systemErrno) {
     }
 }
 
+QByteArray sqliteFileName(const QString& path) {
+    return QFile::encodeName(QFileInfo(path).absoluteFilePath());
+}
+
 void syncFolder(const QString& folder) {
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return; // a folder we cannot open is one we did not write in either
@@ -343,7 +347,7 @@ Connection::~Connection() {
 
 void Connection::openHandle(bool readOnly) {
     const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
-    const QByteArray native = QFile::encodeName(m_path);
+    const QByteArray native = sqliteFileName(m_path);
     const int rc = sqlite3_open_v2(native.constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
         const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
@@ -546,7 +550,7 @@ void Connection::createFile(const QString& path) {
     }
     ::close(fd);
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    int rc = sqlite3_open_v2(sqliteFileName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(db, "PRAGMA synchronous=EXTRA; PRAGMA journal_mode=DELETE; PRAGMA user_version=1;",
                           nullptr, nullptr, nullptr);

@@ -129,6 +129,10 @@ private:
 // errno behind an I/O failure (sqlite3_system_errno): a file that may not grow is a full disk.
 long mapSqliteError(int rc, const QString& message, int systemErrno = 0);
 
+// The name SQLite is given for a file: its absolute path. SQLite reads a name that starts with
+// "file:" as a URI whose parameters choose how to open it ("file:x.mdb?mode=memory" would be an
+// empty database in memory); an absolute path never starts so.
+QByteArray sqliteFileName(const QString& path);
 // Flushes a folder's entries (a file created, renamed or deleted in it) to the disk.
 void syncFolder(const QString& folder);
 // Flushes a file's contents to the disk; false when it cannot be opened or synced.

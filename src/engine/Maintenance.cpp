@@ -212,7 +212,7 @@ void DBEngine::CompactDatabase(const QString& source, const QString& destination
     // writing (nothing is written to it) and only a read-only one read-only.
     Connection conn(source, true, !QFileInfo(source).isWritable());
     Statement vacuum(conn, "VACUUM INTO ?");
-    vacuum.bindText(1, destination);
+    vacuum.bindText(1, QString::fromLocal8Bit(sqliteFileName(destination))); // never read as a URI
     try {
         vacuum.step();
         // VACUUM INTO leaves its output unsynced: the copy is on the disk before we say it is made.

@@ -121,6 +121,22 @@ private slots:
         if (accepted) QCOMPARE(rawColumn(p, QStringLiteral("PRAGMA journal_mode")), QStringList{"delete"});
     }
 
+    // SQLite reads a name starting with "file:" as a URI with options; a file may be called so.
+    void fileNamesAreNeverUris() {
+        const QString uri = QStringLiteral("file:uri.mdb?mode=memory");
+        QVERIFY(QFile::rename(archive(), m_dir.filePath(uri)));
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(m_dir.path());
+        long tables = -1;
+        const long error = errorOf([&] { tables = DBEngine::OpenDatabase(uri, true)->TableDefs().Count(); });
+        const long copied =
+            errorOf([&] { DBEngine::CompactDatabase(uri, QStringLiteral("file:copia.mdb?mode=memory")); });
+        QDir::setCurrent(previous);
+        QCOMPARE(error + copied, 0L);
+        QCOMPARE(tables, 1L);
+        QVERIFY(QFileInfo::exists(m_dir.filePath(QStringLiteral("file:copia.mdb?mode=memory"))));
+    }
+
     // A value SQLite will not take is the engine's error, never a Null stored in its place.
     void refusedBindsAreErrors() {
         Connection conn(archive(), true, false);

@@ -86,6 +86,18 @@ private slots:
         QCOMPARE(EngineFixture::fileBytes(w.path), before);
     }
 
+    // Accepted, an archive another program left in WAL mode is used in the delete journal mode.
+    void walArchiveLeavesNoFilesBeside() {
+        ArchiveWindow w;
+        QVERIFY(CreateTips(w.path, {{"Alfa"}}) &&
+                EngineFixture::rawExec(w.path, "PRAGMA journal_mode=WAL") == 0);
+        QVERIFY(w.load());
+        QCOMPARE(w.tip(), "Alfa 1  di  1");
+        QVERIFY(!QFile::exists(w.path + "-wal") && !QFile::exists(w.path + "-shm"));
+        w.close();
+        QCOMPARE(EngineFixture::rawColumn(w.path, "PRAGMA journal_mode"), QStringList{"delete"});
+    }
+
     // Damage met at the opening (a page in the middle of the table), while browsing (the index
     // a search list reads) or while saving a tip being typed (an index only another program
     // made): one message, then the window without the archive, the file as it was.
