@@ -273,16 +273,16 @@ void createTable(Connection& conn, const TableDef& table) {
 }
 
 QList<TableDef> readTableDefs(Connection& conn) {
-    QStringList names;
-    {
-        Statement s(conn, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY rowid");
-        while (s.step() == Statement::Step::Row)
-            names << s.columnText(0);
-    }
     QList<TableDef> tables;
-    for (const QString& name : names) {
-        if (isHiddenTable(name)) continue;
-        if (auto t = readTableDef(conn, name)) tables.append(*t);
+    for (const SchemaObject& o : readSchemaObjects(conn)) {
+        if ((o.kind != SchemaObject::Table && o.kind != SchemaObject::VirtualTable) || isHiddenTable(o.name))
+            continue;
+        // A virtual table's fields are known only to its module, which listing the tables of a
+        // file from outside must not call (and which may not even exist here).
+        if (o.kind == SchemaObject::VirtualTable)
+            tables.append(TableDef(o.name));
+        else if (auto t = readTableDef(conn, o.name))
+            tables.append(*t);
     }
     return tables;
 }

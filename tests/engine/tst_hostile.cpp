@@ -71,13 +71,24 @@ private slots:
         const QString objects = QStringLiteral(
             "CREATE VIEW v AS SELECT 1; CREATE TRIGGER t AFTER DELETE ON TipsTable BEGIN SELECT 1; END;"
             "CREATE VIRTUAL TABLE f USING fts5(x);");
-        auto db = DBEngine::OpenDatabase(archive(objects), true);
+        const QString p = archive(objects);
+        auto db = DBEngine::OpenDatabase(p, true);
         QStringList seen;
         for (const SchemaObject& o : db->SchemaObjects())
             if (o.kind != SchemaObject::Table && o.kind != SchemaObject::Index)
                 seen << QStringLiteral("%1:%2").arg(o.name).arg(int(o.kind));
         QCOMPARE(seen, QStringList({"v:2", "t:4", "f:1"}));
         QCOMPARE(tipsdb::CheckCompatibility(*db), tipsdb::Compatibility::HoldsTriggers);
+        // Listing the tables calls no module: one this SQLite lacks is listed all the same.
+        db.reset();
+        QCOMPARE(rawExec(p, QStringLiteral("PRAGMA writable_schema=ON; UPDATE sqlite_master SET sql = "
+                                           "replace(sql, 'fts5', 'altrui') WHERE name = 'f'")),
+                 SQLITE_OK);
+        db = DBEngine::OpenDatabase(p, true);
+        QStringList names;
+        for (const TableDef& t : db->TableDefs())
+            names << t.Name;
+        QVERIFY(names.contains(QStringLiteral("f")) && names.contains(QStringLiteral("TipsTable")));
         const QString disguised = archive(
             objects + QStringLiteral("PRAGMA writable_schema=ON; UPDATE sqlite_master SET type='index' "
                                      "WHERE name = 't'"));

@@ -135,7 +135,7 @@ private slots:
         }
     }
 
-    // The rename of a category (Part of the maintenance window): every equal value, and only
+    // The rename of a category, as the maintenance window runs it: every equal value, and only
     // those, becomes the new text, byte for byte.
     void renameChangesExactlyTheEqualValues() {
         for (int round = 0; round < 20; ++round) {
