@@ -14,6 +14,8 @@ packages=(
 if [ "${1:-}" = --packaging ]; then
     packages+=(dpkg-dev file lintian desktop-file-utils appstream debootstrap)
 fi
+# scripts/fuzz.sh also needs clang and its libFuzzer runtime.
+[ "${1:-}" = fuzz ] && packages+=(clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -317,10 +317,13 @@ void likeFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 } // namespace
 
-void registerTextFunctions(sqlite3* db) {
-    sqlite3_create_collation_v2(db, "QNGENERAL", SQLITE_UTF8, nullptr, collateGeneral, nullptr);
-    sqlite3_create_function_v2(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction,
-                               nullptr, nullptr, nullptr);
+int registerTextFunctions(sqlite3* db) {
+    const int rc = sqlite3_create_collation_v2(db, "QNGENERAL", SQLITE_UTF8, nullptr, collateGeneral, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    // like() depends on its two arguments alone and has no side effects: deterministic, and
+    // innocuous, so a schema may use it like the built-in one it replaces.
+    return sqlite3_create_function_v2(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                      nullptr, likeFunction, nullptr, nullptr, nullptr);
 }
 
 } // namespace qn

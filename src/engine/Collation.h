@@ -53,7 +53,8 @@ private:
 
 bool likeMatch(const QString& pattern, const QString& value);
 
-// Registers the QNGENERAL collation and replaces like(pattern, value) on a connection.
-void registerTextFunctions(sqlite3* db);
+// Registers the QNGENERAL collation and replaces like(pattern, value) on a connection; returns
+// SQLite's result code (SQLITE_OK, or the first registration that failed).
+int registerTextFunctions(sqlite3* db);
 
 } // namespace qn

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <atomic>
 #include <cstdint>
@@ -60,6 +61,7 @@ private:
     void prepare(const QByteArray& sql);
     void finalize();
     void check() const;
+    void checkBind(int rc) const;
     Connection& m_conn;
     sqlite3_stmt* m_stmt = nullptr;
 };
@@ -75,6 +77,7 @@ public:
     // A new database file (fails with err::DatabaseExists when the path exists).
     static void createFile(const QString& path);
 
+    // Throws when SQLite refuses to let go of the file; the handle is given up either way.
     void close();
     bool isOpen() const { return m_db != nullptr; }
     void ensureOpen() const;     // throws err::ObjectClosed
@@ -93,13 +96,27 @@ public:
     int64_t changes() const;
     int64_t lastInsertRowid() const;
 
+    // Puts the file in the rollback journal mode that deletes its journal after each commit
+    // (a file left in WAL mode is checkpointed first, and its -wal/-shm files go away).
+    void useDeleteJournal();
+
+    // Whether a statement met a damaged page or header since the connection was opened.
+    bool damaged() const { return m_damaged; }
+    // The errno behind the last I/O failure, 0 when there is none to tell.
+    int systemErrno() const;
+    // Records what a failure says about the file (a damaged page or header).
+    void noteFailure(int rc) const;
+
     // Converts the connection's current SQLite error into an EngineError.
     [[noreturn]] void fail(int rc, const QString& context = {}) const;
 
 private:
     friend class Statement;
     void openHandle(bool readOnly);
-    void configure(bool exclusive);
+    void harden();
+    // Sets a pragma and reads it back: a setting SQLite does not keep is an error.
+    void setPragma(const char* name, const char* value, const char* expected);
+    void configure(bool exclusive, bool lockNow);
     QString m_path;
     sqlite3* m_db = nullptr;
     std::shared_ptr<FileLock> m_lock; // released only after the SQLite handle is closed
@@ -109,10 +126,22 @@ private:
         return ++last;
     }
     uint64_t m_generation = nextGeneration();
+    mutable bool m_damaged = false;
+    QStringList m_newSidecars; // -wal/-shm files that did not exist before this opening
     std::set<Statement*> m_statements; // finalised when the connection closes
 };
 
-// Maps an SQLite result code and message to the classic error number.
-long mapSqliteError(int rc, const QString& message);
+// Maps an SQLite result code and message to the classic error number. `systemErrno` is the
+// errno behind an I/O failure (sqlite3_system_errno): a file that may not grow is a full disk.
+long mapSqliteError(int rc, const QString& message, int systemErrno = 0);
+
+// The name SQLite is given for a file: its absolute path. SQLite reads a name that starts with
+// "file:" as a URI whose parameters choose how to open it ("file:x.mdb?mode=memory" would be an
+// empty database in memory); an absolute path never starts so.
+QByteArray sqliteFileName(const QString& path);
+// Flushes a folder's entries (a file created, renamed or deleted in it) to the disk.
+void syncFolder(const QString& folder);
+// Flushes a file's contents to the disk; false when it cannot be opened or synced.
+bool syncFile(const QString& path);
 
 } // namespace qn

@@ -66,6 +66,18 @@ TableDefsCollection Database::TableDefs() {
     return TableDefsCollection(this, readTableDefs(usable(m_conn)));
 }
 
+QList<SchemaObject> Database::SchemaObjects() {
+    return readSchemaObjects(usable(m_conn));
+}
+
+void Database::UseDeleteJournal() {
+    usable(m_conn).useDeleteJournal();
+}
+
+bool Database::IsDamaged() const {
+    return m_conn && m_conn->damaged();
+}
+
 void Database::appendTableDef(const TableDef& table) {
     createTable(usable(m_conn), table);
 }

@@ -124,6 +124,15 @@ private:
     QList<TableDef> m_items;
 };
 
+// One object of the file's schema, classified by the CREATE statement SQLite reads for it
+// (a row of sqlite_master whose type column says otherwise is classified by what it makes).
+struct SchemaObject {
+    enum Kind { Table, VirtualTable, View, Index, Trigger, Other };
+    Kind kind = Other;
+    QString name;
+    QString table; // for an index or a trigger: the table it belongs to
+};
+
 class Database {
 public:
     ~Database(); // closes
@@ -143,6 +152,15 @@ public:
 
     TableDefsCollection TableDefs();
     TableDef CreateTableDef(const QString& name) const { return TableDef(name); }
+    // Every object of the schema, without opening any of them (a virtual table's module is
+    // never called, a view never expanded).
+    QList<SchemaObject> SchemaObjects();
+    // Puts a writable file in the rollback journal mode whose journal is deleted after each
+    // commit (a file in WAL mode is checkpointed, its -wal and -shm files removed).
+    void UseDeleteJournal();
+    // True once any statement on this database met a damaged page or header; stays true
+    // after Close.
+    bool IsDamaged() const;
     void Close();
 
     // Changes with every write made through this database (its record sets, Execute, new tables)

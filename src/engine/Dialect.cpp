@@ -89,6 +89,10 @@ bool isPunct(const Token& t, const char* p) {
 }
 
 QString literal(const QString& value) {
+    // SQLite reads statement text up to its first NUL: a value holding one is given as the
+    // bytes of its text instead, so it neither cuts the statement short nor loses its tail.
+    if (value.contains(QChar(0)))
+        return QStringLiteral("CAST(X'%1' AS TEXT)").arg(QString::fromLatin1(utf8Of(value).toHex()));
     QString v = value;
     v.replace(QLatin1Char('\''), QLatin1String("''"));
     return QLatin1Char('\'') + v + QLatin1Char('\'');
@@ -325,6 +329,30 @@ QString quoteName(const QString& name) {
     QString n = name;
     n.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + n + QLatin1Char('"');
+}
+
+QByteArray utf8Of(const QString& text) {
+    bool lone = false;
+    for (qsizetype i = 0; i < text.size() && !lone; ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else
+            lone = c.isSurrogate();
+    }
+    if (!lone) return text.toUtf8();
+    QString fixed;
+    fixed.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            fixed += c;
+            fixed += text[++i];
+        } else {
+            fixed += c.isSurrogate() ? QChar(QChar::ReplacementCharacter) : c;
+        }
+    }
+    return fixed.toUtf8();
 }
 
 TranslatedSql translateSql(const QString& classic) {

@@ -7,6 +7,7 @@
 // `&` concatenates. A SELECT is also taken apart so the engine can tell an updatable set on one
 // table from a read-only shape.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -29,5 +30,10 @@ QString translateExpression(const QString& classic);
 
 // `name` as a quoted SQLite identifier.
 QString quoteName(const QString& name);
+
+// The UTF-8 bytes SQLite is given for `text`. A lone surrogate (half a character, no
+// character at all) becomes U+FFFD, the replacement character: QString::toUtf8 would make it
+// '?', which a Like pattern reads as a wildcard and an equality as a question mark.
+QByteArray utf8Of(const QString& text);
 
 } // namespace qn

@@ -23,6 +23,7 @@ constexpr Description kDescriptions[] = {
      "nella chiave primaria o nella relazione."},
     {err::FileNotFound, "Impossibile trovare il file '%1'."},
     {err::DiskFull, "Spazio su disco insufficiente."},
+    {err::OutOfMemory, "Risorse di sistema esaurite."},
     {err::ReadOnly, "Impossibile aggiornare. Il database o l'oggetto è di sola lettura."},
     {err::DiskIo, "Errore del disco o della rete."},
     {err::InvalidPath,

@@ -16,6 +16,7 @@ constexpr long NoCurrentRecord = 3021;
 constexpr long DuplicateKey = 3022;
 constexpr long FileNotFound = 3024;
 constexpr long DiskFull = 3026;
+constexpr long OutOfMemory = 3035;            // system resources exceeded
 constexpr long ReadOnly = 3027;               // database or object is read-only
 constexpr long InvalidPath = 3044;
 constexpr long FileInUse = 3045;

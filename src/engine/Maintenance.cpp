@@ -271,10 +271,13 @@ void DBEngine::CompactDatabase(const QString& source, const QString& destination
     ::close(fd);
     try {
         Statement vacuum(conn, "VACUUM INTO ?");
-        vacuum.bindText(1, destination);
+        vacuum.bindText(1, QString::fromLocal8Bit(sqliteFileName(destination))); // never read as a URI
         vacuum.step();
+        // VACUUM INTO leaves its output unsynced: the copy is on the disk before we say it is made.
+        durable::SyncFile(destination);
+        durable::SyncFolder(QFileInfo(destination).absolutePath());
     } catch (...) {
-        QFile::remove(destination);
+        QFile::remove(destination); // made empty by us above: nobody else's file
         throw;
     }
 }
@@ -298,7 +301,9 @@ RepairResult DBEngine::RepairDatabase(const QString& path, const QStringList& ta
         throw;
     }
     damaged.close();
-    if (std::rename(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) != 0) {
+    // The rebuilt file replaces the damaged one in one step, and only once it is on the disk.
+    if (!syncFile(target) ||
+        std::rename(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) != 0) {
         QFile::remove(target);
         throw EngineError::fromNumber(err::DiskIo, path);
     }

@@ -273,16 +273,16 @@ void createTable(Connection& conn, const TableDef& table) {
 }
 
 QList<TableDef> readTableDefs(Connection& conn) {
-    QStringList names;
-    {
-        Statement s(conn, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY rowid");
-        while (s.step() == Statement::Step::Row)
-            names << s.columnText(0);
-    }
     QList<TableDef> tables;
-    for (const QString& name : names) {
-        if (isHiddenTable(name)) continue;
-        if (auto t = readTableDef(conn, name)) tables.append(*t);
+    for (const SchemaObject& o : readSchemaObjects(conn)) {
+        if ((o.kind != SchemaObject::Table && o.kind != SchemaObject::VirtualTable) || isHiddenTable(o.name))
+            continue;
+        // A virtual table's fields are known only to its module, which listing the tables of a
+        // file from outside must not call (and which may not even exist here).
+        if (o.kind == SchemaObject::VirtualTable)
+            tables.append(TableDef(o.name));
+        else if (auto t = readTableDef(conn, o.name))
+            tables.append(*t);
     }
     return tables;
 }
@@ -299,6 +299,78 @@ std::optional<TableDef> readTableDef(Connection& conn, const QString& name) {
         readIndexes(conn, t);
     }
     return t;
+}
+
+namespace {
+
+// The first words of a statement in upper case, SQL comments and blanks skipped.
+QStringList leadingWords(const QString& sql, int count) {
+    QStringList words;
+    int i = 0;
+    const int n = static_cast<int>(sql.size());
+    while (i < n && words.size() < count) {
+        const QChar c = sql[i];
+        if (c.isSpace()) {
+            ++i;
+        } else if (c == QLatin1Char('-') && i + 1 < n && sql[i + 1] == QLatin1Char('-')) {
+            while (i < n && sql[i] != QLatin1Char('\n'))
+                ++i;
+        } else if (c == QLatin1Char('/') && i + 1 < n && sql[i + 1] == QLatin1Char('*')) {
+            const int end = static_cast<int>(sql.indexOf(QLatin1String("*/"), i + 2));
+            i = end < 0 ? n : end + 2;
+        } else if (c.isLetter()) {
+            int j = i;
+            while (j < n && (sql[j].isLetterOrNumber() || sql[j] == QLatin1Char('_')))
+                ++j;
+            words << sql.mid(i, j - i).toUpper();
+            i = j;
+        } else {
+            break; // a name in quotes or brackets: the kind is decided before it
+        }
+    }
+    return words;
+}
+
+SchemaObject::Kind kindOfType(const QString& type) {
+    if (type == QLatin1String("table")) return SchemaObject::Table;
+    if (type == QLatin1String("view")) return SchemaObject::View;
+    if (type == QLatin1String("index")) return SchemaObject::Index;
+    if (type == QLatin1String("trigger")) return SchemaObject::Trigger;
+    return SchemaObject::Other;
+}
+
+} // namespace
+
+SchemaObject::Kind schemaKind(const QString& type, const QString& sql) {
+    const SchemaObject::Kind byType = kindOfType(type.toLower());
+    QStringList w = leadingWords(sql, 4);
+    if (w.isEmpty() || w[0] != QLatin1String("CREATE")) return byType; // an automatic index: no SQL
+    w.removeFirst();
+    if (!w.isEmpty() && (w[0] == QLatin1String("TEMP") || w[0] == QLatin1String("TEMPORARY") ||
+                         w[0] == QLatin1String("UNIQUE")))
+        w.removeFirst();
+    SchemaObject::Kind bySql = SchemaObject::Other;
+    if (w.size() >= 2 && w[0] == QLatin1String("VIRTUAL") && w[1] == QLatin1String("TABLE"))
+        bySql = SchemaObject::VirtualTable;
+    else if (!w.isEmpty())
+        bySql = kindOfType(w[0].toLower());
+    // Whichever of the two names something that runs on its own decides.
+    for (SchemaObject::Kind k : {SchemaObject::Trigger, SchemaObject::View, SchemaObject::VirtualTable})
+        if (bySql == k || byType == k) return k;
+    return bySql == SchemaObject::Other ? byType : bySql;
+}
+
+QList<SchemaObject> readSchemaObjects(Connection& conn) {
+    QList<SchemaObject> objects;
+    Statement s(conn, "SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY rowid");
+    while (s.step() == Statement::Step::Row) {
+        SchemaObject o;
+        o.kind = schemaKind(s.columnText(0), s.columnText(3));
+        o.name = s.columnText(1);
+        o.table = s.columnText(2);
+        objects.append(o);
+    }
+    return objects;
 }
 
 Field fieldFromDeclaredType(const QString& name, const QString& declType, bool autoIncrement) {

@@ -3,6 +3,7 @@
 // the classic properties that DDL cannot hold (type codes, sizes, attributes, index flags), kept
 // in small metadata tables that TableDefs hides.
 
+#include "engine/Database.h"
 #include "engine/TableDef.h"
 
 #include <QList>
@@ -26,6 +27,12 @@ void createTable(Connection& conn, const TableDef& table);
 QList<TableDef> readTableDefs(Connection& conn);
 // One table (case-insensitive name); empty when there is none.
 std::optional<TableDef> readTableDef(Connection& conn, const QString& name);
+
+// Every row of sqlite_master, classified by the statement SQLite parses for it.
+QList<SchemaObject> readSchemaObjects(Connection& conn);
+// What `sql` creates; `type` is the row's type column, which a damaged or hostile file may
+// set to anything.
+SchemaObject::Kind schemaKind(const QString& type, const QString& sql);
 
 // A field described from an SQLite declared type, for tables made without our metadata.
 Field fieldFromDeclaredType(const QString& name, const QString& declType, bool autoIncrement);

@@ -42,6 +42,11 @@ public:
     bool OfferConversion(const QString& sDataBase);
     // Runs the conversion helper and reports its result; true when the new archive was made.
     bool ConvertOldArchive(const QString& oldPath, const QString& newPath);
+    // An archive found damaged while it is in use: said once, with the way to repair it, and
+    // the window then left as after a failed opening (a tip being typed stays in its boxes).
+    // True when the archive in use is damaged, also when that was already reported: the
+    // caller's own report of the failure is then left out.
+    bool ReportDamage();
 
     // --- record views
     void LoadView(const QString& sql);
@@ -147,6 +152,7 @@ private:
     void setTabOrder();
     void connectSignals();
     bool m_unloaded = false;
+    bool m_damageReported = false; // for the archive in use; cleared by each opening
     // --- editing state: the command panel shows a record being edited (SetBrowseMode(false)).
     bool m_editingRecord = false;
 

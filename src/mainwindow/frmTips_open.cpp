@@ -39,6 +39,8 @@ bool frmTips::HasAttribute(const QString& path, long attribute) {
 }
 
 void frmTips::ShowErrorNumber(long number, const QString& description) {
+    // A failure that comes from damage in the archive is said once, as damage.
+    if (ReportDamage()) return;
     const QString text = description.isEmpty() ? qn::errorDescription(number) : description;
     qn::ui::ShowMessage(
         this, QStringLiteral("Errore numero: ") + QString::number(number) + QLatin1Char('\n') + text,
@@ -72,12 +74,14 @@ void allowChanges(frmTips& w, bool allowed) {
     w.optWork[1]->setEnabled(allowed);
 }
 
-// Not a tips archive: say so and leave no archive in use.
-void rejectIncompatible(frmTips& w, const QString& sDataBase) {
+// Not a tips archive: say so (with `reason` as a last line, when there is one) and leave no
+// archive in use.
+void rejectIncompatible(frmTips& w, const QString& sDataBase, const QString& reason) {
     qn::ui::ShowMessage(&w,
                         QStringLiteral("Impossibile aprire e/o modificare\n") + sDataBase +
                             QStringLiteral("\nIl datatbase che si sta cercando di aprire non \n"
-                                           "è compatibile con la struttura del programma!"),
+                                           "è compatibile con la struttura del programma!") +
+                            (reason.isEmpty() ? QString() : QLatin1Char('\n') + reason),
                         QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok,
                         AppTitle + QStringLiteral(" - Operazione annullata"));
     Skip([&] { qn::ui::TipsDb().Close(); });
@@ -115,6 +119,7 @@ void frmTips::OpenDatabase(const QString& sDataBase) {
     using namespace GenericBas;
     DatabaseOpen = false;
     RecordsetOpen = false;
+    m_damageReported = false;
     Skip([&] { ClearFields(); });
     for (QComboBox* list : {cboTitoli, cboGenericFind, cboFindCategoria}) {
         const QSignalBlocker block(list);
@@ -149,10 +154,19 @@ void frmTips::OpenDatabase(const QString& sDataBase) {
     }
 
     try {
-        if (!VerificaTabella() || !VerificaStrutturaTabella()) {
-            rejectIncompatible(*this, sDataBase);
+        // What the file would run on its own is refused before anything in it is opened.
+        const tipsdb::Compatibility safety = tipsdb::CheckSchemaSafety(qn::ui::TipsDb());
+        if (safety != tipsdb::Compatibility::Compatible) {
+            rejectIncompatible(*this, sDataBase, tipsdb::RefusalReason(safety));
             return;
         }
+        if (!VerificaTabella() || !VerificaStrutturaTabella()) {
+            if (!ReportDamage()) rejectIncompatible(*this, sDataBase, {});
+            return;
+        }
+        // Accepted: the file is now ours to change, and it is kept in the delete journal mode
+        // (a file left in WAL mode by another program is checkpointed once, here).
+        if (!readOnly) TipsDatabase->UseDeleteJournal();
         TipsRecordset = TipsDatabase->OpenRecordset(tipsdb::TableName, qn::dbOpenDynaset);
         RecordsetOpen = true;
         DatabasePath = sDataBase;
@@ -163,6 +177,7 @@ void frmTips::OpenDatabase(const QString& sDataBase) {
             TipsRecordset->MoveLast();
             TipsRecordset->MoveFirst();
             FillCategoryList(false);
+            ReportDamage(); // met while the first view was read
             return;
         }
         showEmptyArchive(*this, readOnly);

@@ -155,7 +155,8 @@ void frmTips::FillGenericFindList(int kind) {
         const QSignalBlocker block(cboGenericFind);
         cboGenericFind->setCurrentIndex(-1);
     });
-    if (cboGenericFind->count() == 0)
+    // A list left empty by damage in the archive is no answer: the damage is said instead.
+    if (cboGenericFind->count() == 0 && !ReportDamage())
         qn::ui::ShowMessage(this, QStringLiteral("Nessun record trovato"), QMessageBox::Information,
                             QMessageBox::Ok, QMessageBox::Ok);
 }

@@ -15,6 +15,7 @@ void frmTips::LoadView(const QString& sql) {
     using GenericBas::TipsRecordset;
     const bool opened = Skip([&] { TipsRecordset = qn::ui::TipsDb().OpenRecordset(sql); });
     if (qn::ui::ViewCount() == 0) {
+        if (ReportDamage()) return; // not an empty result: the archive is damaged
         // Nothing matched: the whole table becomes the view again; list and boxes stay as they are.
         Skip([&] { TipsRecordset = qn::ui::TipsDb().OpenRecordset(tipsdb::DefaultView()); });
         qn::ui::ShowMessage(this, QStringLiteral("Nessun record trovato."), QMessageBox::Information,

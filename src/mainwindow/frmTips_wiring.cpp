@@ -9,24 +9,39 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <type_traits>
+
+namespace {
+
+// A user action runs its handler, then says once what damage in the archive the handler met.
+template <typename Handler> auto checked(frmTips* w, Handler handler) {
+    return [w, handler](auto... args) {
+        if constexpr (std::is_invocable_v<Handler, decltype(args)...>)
+            handler(args...);
+        else
+            handler(); // the handler does not take what the signal passes
+        w->ReportDamage();
+    };
+}
+
+} // namespace
 
 void frmTips::connectSignals() {
     for (int i = 0; i < 2; ++i) {
-        connect(optWork[i], &QPushButton::toggled, this, [this, i](bool on) {
-            if (on)
-                optWork_Click(i);
-        });
+        connect(optWork[i], &QPushButton::toggled, this, checked(this, [this, i](bool on) {
+                    if (on) optWork_Click(i);
+                }));
     }
     for (int i = 0; i < 5; ++i)
-        connect(cmdTool[i], &QPushButton::clicked, this, [this, i] { cmdTool_Click(i); });
+        connect(cmdTool[i], &QPushButton::clicked, this, checked(this, [this, i] { cmdTool_Click(i); }));
     for (int i = 0; i < 4; ++i)
-        connect(cmdSposta[i], &QPushButton::clicked, this, [this, i] { cmdSposta_Click(i); });
+        connect(cmdSposta[i], &QPushButton::clicked, this, checked(this, [this, i] { cmdSposta_Click(i); }));
 
-    connect(cmdBookmark, &QPushButton::clicked, this, [this] { cmdBookmark_Click(); });
-    connect(cmdOpenNewDB, &QPushButton::clicked, this, [this] { cmdOpenNewDB_Click(); });
-    connect(cmdUtility, &QPushButton::clicked, this, [this] { cmdUtility_Click(); });
-    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
-    connect(cmdSearch, &QPushButton::clicked, this, [this] { cmdSearch_Click(); });
+    connect(cmdBookmark, &QPushButton::clicked, this, checked(this, [this] { cmdBookmark_Click(); }));
+    connect(cmdOpenNewDB, &QPushButton::clicked, this, checked(this, [this] { cmdOpenNewDB_Click(); }));
+    connect(cmdUtility, &QPushButton::clicked, this, checked(this, [this] { cmdUtility_Click(); }));
+    connect(cmdClose, &QPushButton::clicked, this, checked(this, [this] { cmdClose_Click(); }));
+    connect(cmdSearch, &QPushButton::clicked, this, checked(this, [this] { cmdSearch_Click(); }));
     // Enter in the search box presses the search button, as a click does (the click takes the
     // focus first).
     connect(txtFindTxt, &QLineEdit::returnPressed, this, [this] {
@@ -36,12 +51,14 @@ void frmTips::connectSignals() {
     connect(chkTopMost, &QPushButton::clicked, this, [this] { chkTopMost_Click(); });
     connect(cmdAbout, &QPushButton::clicked, this, [this] { cmdAbout_Click(); });
     buildPopMenu();
-    connect(cmdInviaTips, &QPushButton::clicked, this, [this] { cmdInviaTips_Click(); });
+    connect(cmdInviaTips, &QPushButton::clicked, this, checked(this, [this] { cmdInviaTips_Click(); }));
 
-    connect(cboSelectResearch, &QComboBox::activated, this, [this] { cboSelectResearch_Click(); });
-    connect(cboFindCategoria, &QComboBox::activated, this, [this] { cboFindCategoria_Click(); });
-    connect(cboGenericFind, &QComboBox::activated, this, [this] { cboGenericFind_Click(); });
-    connect(cboTitoli, &QComboBox::activated, this, [this] { cboTitoli_Click(); });
+    connect(cboSelectResearch, &QComboBox::activated, this,
+            checked(this, [this] { cboSelectResearch_Click(); }));
+    connect(cboFindCategoria, &QComboBox::activated, this,
+            checked(this, [this] { cboFindCategoria_Click(); }));
+    connect(cboGenericFind, &QComboBox::activated, this, checked(this, [this] { cboGenericFind_Click(); }));
+    connect(cboTitoli, &QComboBox::activated, this, checked(this, [this] { cboTitoli_Click(); }));
 
     // Events without a signal go through eventFilter.
     for (QObject* o : std::initializer_list<QObject*>{txtProcedura, txtProcedura->viewport(), lblNumRecord,
@@ -53,8 +70,7 @@ bool frmTips::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (watched == txtProcedura)
-            return txtdb_KeyDown(1, key->key(), key->modifiers());
+        if (watched == txtProcedura) return txtdb_KeyDown(1, key->key(), key->modifiers());
         if ((watched == cboInsertCategoria || watched == cboInsertKey) && !key->text().isEmpty()) {
             // A typed character: completion may consume it.
             int keyAscii = key->text().at(0).unicode();
@@ -76,7 +92,8 @@ bool frmTips::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::FocusIn:
         if (watched == txtFindTxt) {
             // After the line edit's own focus handling, which may place the caret.
-            QMetaObject::invokeMethod(this, [this] { txtFindTxt_GotFocus(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { txtFindTxt_GotFocus(); }, Qt::QueuedConnection);
         }
         break;
     default:

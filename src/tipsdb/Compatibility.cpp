@@ -44,9 +44,37 @@ bool HasTipsFields(qn::Database& db) {
     return HasTipsFieldNames(names);
 }
 
+Compatibility CheckSchemaSafety(qn::Database& db) {
+    bool triggers = false;
+    for (const qn::SchemaObject& o : db.SchemaObjects()) {
+        if (o.name == TableName && o.kind == qn::SchemaObject::View) return Compatibility::TipsTableIsView;
+        if (o.name == TableName && o.kind == qn::SchemaObject::VirtualTable)
+            return Compatibility::TipsTableIsVirtual;
+        triggers = triggers || o.kind == qn::SchemaObject::Trigger;
+    }
+    return triggers ? Compatibility::HoldsTriggers : Compatibility::Compatible;
+}
+
 Compatibility CheckCompatibility(qn::Database& db) {
+    if (const Compatibility safety = CheckSchemaSafety(db); safety != Compatibility::Compatible)
+        return safety;
     if (!HasTipsTable(db)) return Compatibility::NoTipsTable;
     return HasTipsFields(db) ? Compatibility::Compatible : Compatibility::MissingFields;
+}
+
+QString RefusalReason(Compatibility verdict) {
+    switch (verdict) {
+    case Compatibility::TipsTableIsView:
+        return QStringLiteral("Motivo: TipsTable è una vista (una query salvata), non una tabella.");
+    case Compatibility::TipsTableIsVirtual:
+        return QStringLiteral("Motivo: TipsTable è una tabella virtuale, i cui dati sono forniti da un "
+                              "modulo esterno.");
+    case Compatibility::HoldsTriggers:
+        return QStringLiteral("Motivo: il database contiene dei trigger, comandi che verrebbero eseguiti a "
+                              "ogni modifica.");
+    default:
+        return {};
+    }
 }
 
 } // namespace tipsdb

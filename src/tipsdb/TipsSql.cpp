@@ -30,9 +30,24 @@ QString EqualsFilter(const QString& field, const QString& value) {
            QStringLiteral("]='") + QuoteSql(value) + TitleOrder;
 }
 
+QString LikeWord(const QString& word) {
+    // A '[' opens a set only when a ']' follows it somewhere; every '[' after the last ']' would
+    // leave the pattern unclosed, which the engine refuses. Such a '[' is the set "[[]".
+    const qsizetype lastClose = word.lastIndexOf(QLatin1Char(']'));
+    QString pattern;
+    pattern.reserve(word.size());
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        if (word[i] == QLatin1Char('[') && i > lastClose)
+            pattern += QStringLiteral("[[]");
+        else
+            pattern += word[i];
+    }
+    return pattern;
+}
+
 QString WordFilter(const QString& field, const QString& word) {
     return QStringLiteral("SELECT * FROM ") + TableName + QStringLiteral(" WHERE [") + field +
-           QStringLiteral("] Like '*") + QuoteSql(word) + QLatin1Char('*') + TitleOrder;
+           QStringLiteral("] Like '*") + LikeWord(QuoteSql(word)) + QLatin1Char('*') + TitleOrder;
 }
 
 QString RenameUpdate(const QString& field, const QString& newValue, const QString& oldValue) {

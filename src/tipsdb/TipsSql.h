@@ -20,6 +20,9 @@ QString DistinctValues(const QString& field);
 QString BookmarkedTips();
 // The tips whose `field` equals `value`, in title order.
 QString EqualsFilter(const QString& field, const QString& value);
+// `word` as a Like pattern: as typed, except that a '[' which no ']' follows stands for itself
+// (an unclosed set would make the engine refuse the whole search).
+QString LikeWord(const QString& word);
 // The tips whose `field` holds `word` anywhere ("Like '*word*'"), in title order; `word` is a
 // Like pattern as typed (already trimmed by the caller).
 QString WordFilter(const QString& field, const QString& word);

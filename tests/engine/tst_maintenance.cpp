@@ -1,37 +1,14 @@
-// Compaction, repair of a damaged file, and durability of saves when the process is killed.
+// Compaction and repair of a damaged file. (Saves under kill -9: tests/mainwindow/tst_durability.cpp.)
 
 #include "EngineFixture.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <iostream>
-#include <map>
-#include <string>
 
 using namespace qn;
 using EngineFixture::errorOf;
 
 namespace {
-
-const int kTips = 20;
-
-// Child mode: saves Note = round number into every tip, round after round, reporting each
-// save that returned, until it is killed.
-int saveForever(const QString& path) {
-    auto db = DBEngine::OpenDatabase(path, true, false);
-    auto rs = db->OpenRecordset(QStringLiteral("TipsTable"), dbOpenTable);
-    for (int round = 1;; ++round) {
-        for (rs->MoveFirst(); !rs->IsEOF(); rs->MoveNext()) {
-            rs->Edit();
-            rs->Fields(QStringLiteral("Note")).SetValue(QString::number(round));
-            rs->Fields(QStringLiteral("Procedura")).SetValue(QString(3000 + round % 500, QLatin1Char('p')));
-            rs->Update();
-            std::cout << rs->Fields(QStringLiteral("KeyPrimary")).Value().toInt() << ' ' << round
-                      << std::endl;
-        }
-    }
-}
 
 // A tips archive of `rows` tips written in one transaction (quick even on a busy disk).
 QString bulkFilled(const QString& path, int rows) {
@@ -207,63 +184,8 @@ private slots:
         QCOMPARE(errorOf([&] { DBEngine::RepairDatabase(path(QStringLiteral("none.mdb"))); }),
                  err::FileNotFound);
     }
-
-    void savesSurviveAKilledProcess() {
-        const QString p = path(QStringLiteral("durable.mdb"));
-        {
-            auto db = EngineFixture::createTipsDatabase(p);
-            for (int i = 0; i < kTips; ++i)
-                EngineFixture::addTip(*db, QStringLiteral("T%1").arg(i));
-        }
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--save-forever"), p});
-        QVERIFY(child.waitForStarted());
-        std::map<int, int> reported; // key -> last round whose save returned
-        int lines = 0;
-        QByteArray pending;
-        while (lines < 150 && child.waitForReadyRead(20000)) {
-            pending += child.readAllStandardOutput();
-            int nl;
-            while ((nl = pending.indexOf('\n')) >= 0) {
-                const QList<QByteArray> parts = pending.left(nl).split(' ');
-                pending.remove(0, nl + 1);
-                reported[parts.value(0).toInt()] = parts.value(1).toInt();
-                ++lines;
-            }
-        }
-        child.kill(); // SIGKILL: no chance to finish a transaction
-        QVERIFY(child.waitForFinished(20000));
-        pending += child.readAllStandardOutput();
-        for (const QByteArray& line : pending.split('\n'))
-            if (line.contains(' '))
-                reported[line.split(' ').value(0).toInt()] = line.split(' ').value(1).toInt();
-        QVERIFY(lines >= 150);
-
-        // A kill inside a save leaves its journal: the next writer rolls it back, which the raw
-        // read-only check below cannot do, so the engine opens the file first.
-        DBEngine::OpenDatabase(p, true).reset();
-        QCOMPARE(EngineFixture::rawColumn(p, QStringLiteral("PRAGMA integrity_check")), QStringList({"ok"}));
-        auto db = DBEngine::OpenDatabase(p, true);
-        auto rs = db->OpenRecordset(QStringLiteral("TipsTable"));
-        QCOMPARE(rs->RecordCount(), long(kTips));
-        for (; !rs->IsEOF(); rs->MoveNext()) {
-            const int key = rs->Fields(QStringLiteral("KeyPrimary")).Value().toInt();
-            const int round = rs->Fields(QStringLiteral("Note")).Value().toInt();
-            // The save in flight when the kill came may or may not have landed.
-            QVERIFY2(
-                round == reported[key] || round == reported[key] + 1,
-                qPrintable(
-                    QStringLiteral("key %1: stored %2, reported %3").arg(key).arg(round).arg(reported[key])));
-        }
-    }
 };
 
-int main(int argc, char** argv) {
-    if (argc == 3 && std::string(argv[1]) == "--save-forever")
-        return saveForever(QString::fromLocal8Bit(argv[2]));
-    QCoreApplication app(argc, argv);
-    TestMaintenance test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(TestMaintenance)
 
 #include "tst_maintenance.moc"

@@ -241,17 +241,16 @@ private slots:
         QCOMPARE(w->stored(), threeRows);
     }
 
-    // A store the file rejects is reported; the tip stays being added, and Annulla drops it. A mark
-    // the file rejects leaves record and image as they were.
+    // A store the file rejects (unique indexes of another program) is reported; the tip stays being
+    // added, and Annulla drops it. A mark the file rejects leaves record and image as they were.
     void refusalsByTheFile() {
         w = std::make_unique<ArchiveWindow>();
         QVERIFY(w->open(threeTips, {},
-                        "CREATE TRIGGER a BEFORE INSERT ON TipsTable BEGIN SELECT RAISE(ABORT, 'no'); END;"
-                        "CREATE TRIGGER b BEFORE UPDATE ON TipsTable BEGIN SELECT RAISE(ABORT, 'no'); END"));
+                        "CREATE UNIQUE INDEX c ON TipsTable(Categoria); CREATE UNIQUE INDEX b ON TipsTable(Bookmark)"));
         QCOMPARE(toggle(*w, QMessageBox::Yes), Add + " -");
         QCOMPARE(GenericBas::TipsRecordset->EditMode(), int(qn::dbEditNone));
         QVERIFY(w->click("optWork(1)") && w->click("cmdTool(0)"));
-        w->fill({"Respinto", "corpo", "Nuova"});
+        w->fill({"Respinto", "corpo", "Delphi"});
         QVERIFY(w->click("cmdTool(1)", {QMessageBox::Ok}));
         QVERIFY(w->said().last().startsWith(Box("Errore numero: ", QMessageBox::Critical)));
         QCOMPARE(GenericBas::TipsRecordset->EditMode(), int(qn::dbEditAdd));
