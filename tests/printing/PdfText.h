@@ -1,0 +1,55 @@
+#pragma once
+// PDF files drawn as the program draws a tip, and read back with poppler-utils.
+
+#include "printing/PdfJob.h"
+#include "printing/TipDocument.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+
+// The tip's pages on the paper of `queue` (A4 when none) saved at `path`: "" or why not.
+inline QString TipPdf(const QString& path, const QString& queue, const QString& header, const QString& footer,
+                      const QString& text) {
+    qn::printing::PdfJob job(QFileInfo(path).path(), qn::printing::PdfJob::LayoutOf(queue), header);
+    bool opened = false;
+    return qn::printing::DrawTipPages(job, header, footer, text, opened) ? job.SaveAs(path) : "not drawn";
+}
+
+// The standard output of a tool; empty when it fails.
+inline QString ToolOutput(const QString& tool, const QStringList& args) {
+    QProcess p;
+    p.start(tool, args);
+    return p.waitForFinished(30000) && p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput())
+                                                         : QString();
+}
+
+// Each page's non-empty lines as pdftotext -layout sets them, runs of blanks made one.
+inline QList<QStringList> PdfPages(const QString& path) {
+    QList<QStringList> pages;
+    for (const QString& page : ToolOutput("pdftotext", {"-layout", "-enc", "UTF-8", path, "-"}).split('\f')) {
+        QStringList lines;
+        for (const QString& line : page.split('\n'))
+            if (!line.trimmed().isEmpty()) lines << line.simplified();
+        if (!lines.isEmpty()) pages << lines;
+    }
+    return pages;
+}
+
+// Each word with its box in points from the paper's top-left corner, page after page.
+struct PdfWord {
+    QRectF box;
+    QString text;
+};
+inline QList<PdfWord> PdfWords(const QString& path) {
+    static const QRegularExpression word(
+        R"re(<word xMin="(.*)" yMin="(.*)" xMax="(.*)" yMax="(.*)">(.*)</word>)re");
+    QList<PdfWord> words;
+    for (auto it = word.globalMatch(ToolOutput("pdftotext", {"-bbox", path, "-"})); it.hasNext();) {
+        const auto m = it.next();
+        words.append({QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                             QPointF(m.captured(3).toDouble(), m.captured(4).toDouble())),
+                      m.captured(5)});
+    }
+    return words;
+}
