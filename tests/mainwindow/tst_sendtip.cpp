@@ -1,7 +1,7 @@
 // The pop-up menu of cmdInviaTips on the real window: its place and names, its refusals, the
 // bytes of email.eml and its opening (seen by a recording xdg-open first on PATH), a message
 // file that cannot be written, and printing with no printer, which offers the pages as a PDF.
-#include "../printing/PdfText.h"
+#include "../printing/ReadBack.h"
 #include "DialogDriver.h"
 #include "TestArchive.h"
 #include "startup/GenericBas.h"
@@ -14,11 +14,6 @@ namespace {
 
 QString messagePath() {
     return GenericBas::TempFolder() + "email.eml";
-}
-
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Opens the menu by a click at `at` in the button (its centre by default); nullptr when it does not show.
@@ -46,7 +41,7 @@ class TestSendTip : public QObject {
     QTemporaryDir env;
     QString record = env.filePath("opened.txt"); // one line per xdg-open call: its argument
     QStringList opened() const {
-        return QString::fromUtf8(fileBytes(record)).split('\n', Qt::SkipEmptyParts);
+        return QString::fromUtf8(FileBytes(record)).split('\n', Qt::SkipEmptyParts);
     }
 
 private slots:
@@ -138,13 +133,13 @@ private slots:
             QFile::remove(record);
             QVERIFY(w.pick("cboTitoli", tip.fields[0].toString()) && PopMenuCommand(w, 0));
             QVERIFY(QTest::qWaitFor([&] { return opened().size() == 1; }, 5000));
-            QCOMPARE(fileBytes(messagePath()), bytes);
+            QCOMPARE(FileBytes(messagePath()), bytes);
             const QString arg = opened().first(); // the file itself, by path or file URL
             QCOMPARE(arg.startsWith("file:") ? QUrl(arg).toLocalFile() : arg, messagePath());
         }
         // A long subject folds into RFC 2047 words of whole characters, lines of 76 at most.
         QVERIFY(w.pick("cboTitoli", longTitle) && PopMenuCommand(w, 0));
-        const QByteArray file = fileBytes(messagePath());
+        const QByteArray file = FileBytes(messagePath());
         const QList<QByteArray> lines = file.mid(10, file.indexOf("X-Unsent") - 12).split('\n'); // Subject
         QByteArray decoded;
         for (const QByteArray& line : lines) {

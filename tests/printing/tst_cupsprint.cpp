@@ -1,19 +1,39 @@
-// Printing a tip on the default printer for real: a print server of the test's own with a
-// cups-pdf queue as the default; "Stampa" must reach the queue, whose PDF is read back. A queue
-// that refuses jobs makes the window say so and offer the PDF instead.
-#include "PdfText.h"
-#include "PrivateCups.h"
+// Printing a tip on the default printer for real, on a print server of the test's own: cupsd in
+// a temporary folder (configuration, spool and a Unix socket there, reached through CUPS_SERVER)
+// with a cups-pdf queue as the default. "Stampa" must reach the queue, whose PDF is read back; a
+// queue that refuses jobs makes the window say so and offer the PDF instead.
+//
+// The cups-pdf backend runs only as root and reads its settings from /etc/cups alone: one file
+// cups-pdf-<instance>.conf there, named for this run, points it at the temporary folder.
+#include "ReadBack.h"
 #include "TestArchive.h"
-#include "printing/PdfJob.h"
-#include "printing/TipDocument.h"
 
 #include <QPrinterInfo>
 #include <QtTest>
+#include <csignal>
+#include <grp.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 
 namespace {
 
+const QString Queue = "QuillnotePDF", Ppd = "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd";
 const QString Title = "Stampa tramite la coda";
 const QString Procedure = "Questa procedura arriva alla stampante predefinita\r\nsu due righe";
+
+// Runs a CUPS client tool; "" when it succeeded, else its output.
+QString Run(const QString& tool, const QStringList& args) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(tool, args);
+    const bool ok = p.waitForFinished(15000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return ok ? QString() : tool + ": " + QString::fromLocal8Bit(p.readAll());
+}
+
+bool Write(const QString& path, const QString& text) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) > 0;
+}
 
 // "Stampa" of the pop-up menu on a window showing the tip; `answers` answer its boxes.
 bool PrintTheTip(ArchiveWindow& w, const Answers& answers) {
@@ -25,43 +45,79 @@ bool PrintTheTip(ArchiveWindow& w, const Answers& answers) {
 
 class TestCupsPrint : public QObject {
     Q_OBJECT
-    PrivateCups cups;
-    QStringList printed() const { return QDir(cups.outFolder()).entryList({"*.pdf"}, QDir::Files); }
+    QTemporaryDir root;
+    QProcess server;
+    QString instanceConf;
+    QString path(const QString& name) const { return root.filePath(name); }
+    QStringList printed() const { return QDir(path("out")).entryList({"*.pdf"}, QDir::Files); }
 
 private slots:
     void initTestCase() {
-        const QString failure = cups.start();
-        if (failure.startsWith("the cups-pdf backend runs only as root")) QSKIP(qPrintable(failure));
-        QVERIFY2(failure.isEmpty(), qPrintable(failure));
-        QCOMPARE(QPrinterInfo::defaultPrinter().printerName(), QString(PrivateCups::Queue));
+        if (::geteuid() != 0) QSKIP("the cups-pdf backend runs only as root");
+        for (const QString& tool : QStringList{"/usr/sbin/cupsd", "/usr/lib/cups/backend/cups-pdf", Ppd})
+            QVERIFY2(QFile::exists(tool), qPrintable(tool + " missing: run scripts/install-deps.sh"));
+        // The filters run as user lp: they must reach the folder, its spool and its temporary folder.
+        ::chmod(QFile::encodeName(root.path()).constData(), 0755);
+        for (const char* d : {"state", "cache", "ppd", "spool", "tmp", "out", "cups-pdf"})
+            QDir(root.path()).mkdir(d);
+        const group* lp = ::getgrnam("lp");
+        QVERIFY(lp && ::chown(QFile::encodeName(path("tmp")).constData(), 0, lp->gr_gid) == 0);
+        ::chmod(QFile::encodeName(path("tmp")).constData(), 01770);
+        QVERIFY(Write(path("cupsd.conf"), "LogLevel warn\nListen " + path("cups.sock") +
+                                              "\nBrowsing No\nDefaultAuthType None\nErrorPolicy abort-job\n"
+                                              "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+                                              "<Policy default>\n  <Limit All>\n    Order deny,allow\n"
+                                              "  </Limit>\n</Policy>\n"));
+        QString files = "ServerRoot " + root.path() +
+                        "\nDataDir /usr/share/cups\nServerBin /usr/lib/cups\n"
+                        "SystemGroup root\n";
+        for (const QString key : {"StateDir state", "CacheDir cache", "RequestRoot spool", "TempDir tmp",
+                                  "ErrorLog error_log", "AccessLog access_log", "PageLog page_log"})
+            files += key.section(' ', 0, 0) + ' ' + path(key.section(' ', 1)) + '\n';
+        QVERIFY(Write(path("cups-files.conf"), files));
+        const QString instance = QStringLiteral("quillnote-test-%1").arg(QCoreApplication::applicationPid());
+        instanceConf = "/etc/cups/cups-pdf-" + instance + ".conf";
+        QVERIFY(Write(instanceConf, QStringLiteral("Out %1\nAnonDirName %1\nSpool %2\nGSTmp %2\nLog %3\n")
+                                        .arg(path("out"), path("cups-pdf"), root.path())));
+
+        server.setProcessChannelMode(QProcess::MergedChannels);
+        server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); }); // gone with the test
+        server.start("/usr/sbin/cupsd", {"-f", "-c", path("cupsd.conf"), "-s", path("cups-files.conf")});
+        qputenv("CUPS_SERVER", QFile::encodeName(path("cups.sock")));
+        qunsetenv("LPDEST");
+        qunsetenv("PRINTER");
+        QString error; // lpadmin fails until the server listens
+        const QStringList queue = {"-p", Queue, "-E", "-v", "cups-pdf:/" + instance, "-P", Ppd};
+        QVERIFY2(QTest::qWaitFor([&] { return (error = Run("/usr/sbin/lpadmin", queue)).isEmpty(); }, 15000),
+                 qPrintable(error + server.readAll()));
+        QCOMPARE(Run("/usr/sbin/lpadmin", {"-d", Queue}), QString());
+        QCOMPARE(QPrinterInfo::defaultPrinter().printerName(), Queue);
     }
-    void cleanupTestCase() { cups.stop(); }
+    void cleanupTestCase() {
+        server.terminate();
+        server.waitForFinished(5000);
+        if (!instanceConf.isEmpty()) QFile::remove(instanceConf);
+    }
 
     void printsOnTheDefaultQueue() {
         ArchiveWindow w;
         QVERIFY(PrintTheTip(w, {}));
         QVERIFY(!QApplication::overrideCursor());
-        const auto done = [&] {
-            return !printed().isEmpty() && ToolOutput("lpstat", {"-o"}).trimmed().isEmpty();
-        };
-        QVERIFY2(QTest::qWaitFor(done, 60000), qPrintable(cups.log()));
+        const auto done = [&] { return !printed().isEmpty() && ToolOutput("lpstat", {"-o"}).isEmpty(); };
+        QVERIFY2(QTest::qWaitFor(done, 60000),
+                 qPrintable(QString::fromLocal8Bit(FileBytes(path("error_log")))));
         QCOMPARE(printed().size(), 1);
 
         // The queue rebuilds the document through PostScript, which loses the letters' codes for
         // pdftotext: its words must stand where they stand in the tip drawn here, whose text is checked.
         QTemporaryDir dir;
         const QString reference = dir.filePath("atteso.pdf");
-        {
-            qn::printing::PdfJob job(dir.path(), qn::printing::PdfJob::LayoutOf(PrivateCups::Queue), Title);
-            bool opened = false;
-            QVERIFY(qn::printing::DrawTipPages(job, Title, "Quillnote - Quillnote.mdb", Procedure, opened));
-            QCOMPARE(job.SaveAs(reference), QString());
-        }
+        QCOMPARE(TipPdf(reference, Queue, Title, "Quillnote - Quillnote.mdb", Procedure), QString());
         QCOMPARE(PdfPages(reference),
                  QList<QStringList>({{Title, "Questa procedura arriva alla stampante predefinita",
                                       "su due righe", "Quillnote - Quillnote.mdb Pagina 1"}}));
-        const QList<PdfWord> want = PdfWords(reference);
-        const QList<PdfWord> got = PdfWords(QDir(cups.outFolder()).filePath(printed().first()));
+        const QList<PdfWord> want = PdfWords(reference),
+                             got = PdfWords(QDir(path("out")).filePath(printed()[0]));
         QCOMPARE(got.size(), want.size());
         for (qsizetype i = 0; i < want.size(); ++i) // the queue's bitmap letters have other left edges
             QVERIFY2(qAbs(got[i].box.right() - want[i].box.right()) < 1.5 &&
@@ -70,18 +126,18 @@ private slots:
     }
 
     void refusingQueueOffersPdf() {
-        QCOMPARE(PrivateCups::run("/usr/sbin/cupsreject", {PrivateCups::Queue}), QString());
+        QCOMPARE(Run("/usr/sbin/cupsreject", {Queue}), QString());
         const QStringList before = printed();
         ArchiveWindow w;
         QVERIFY(PrintTheTip(w, {QMessageBox::No}));
         const QStringList lines = w.boxes.lastLines();
-        QCOMPARE(lines.first(), QString("La stampante \"%1\" non è disponibile: la stampa è stata rifiutata.")
-                                    .arg(PrivateCups::Queue));
+        QCOMPARE(lines.first(),
+                 "La stampante \"" + Queue + "\" non è disponibile: la stampa è stata rifiutata.");
         QCOMPARE(lines.last(), QString("Salvare le pagine del tip in un documento PDF?"));
         QCOMPARE(w.boxes.last().icon, QMessageBox::Question);
         QVERIFY(lines.size() == 3 && !lines[1].isEmpty()); // the server's reason
         QVERIFY(!QApplication::overrideCursor());
-        QCOMPARE(PrivateCups::run("/usr/sbin/cupsaccept", {PrivateCups::Queue}), QString());
+        QCOMPARE(Run("/usr/sbin/cupsaccept", {Queue}), QString());
         QTest::qWait(200);
         QCOMPARE(printed(), before);
     }

@@ -1,24 +1,22 @@
 // The word-wrapping page printer: its layout on a recording device, its error path, and a real
 // PDF document in the tip's font read back with pdftotext.
-#include "PdfText.h"
+#include "ReadBack.h"
 #include "TestArchive.h"
 #include "printing/CWordWrap.h"
-#include "printing/PrinterDevice.h"
 
 #include <QtTest>
 
 namespace {
 
-// Characters 2 mm wide, lines 5 mm high, a page of `width` × 100 mm: the body holds 35
-// characters from x 15 and 12 lines from y 25 to 80. The call numbered `failAt` (from 1) fails.
+// Characters 2 mm wide, lines 5 mm high, a page of `width` × 100 mm.
 class RecordingDevice : public qn::printing::PrinterDevice {
 public:
     double width = 100;
-    int failAt = 0;
-    QStringList calls, lines;        // the calls but Print; the prints by line, "page:y:x:text|x:text…"
-    bool hourglassThroughout = true; // the wait cursor was up at every print
+    int scaleMode = 0, failAt = 0; // the print numbered failAt (from 1) throws a printer error
+    QStringList lines, ends;       // the prints line by line, "page:y:x:text|x:text…"; EndDoc, KillDoc
+    bool hourglass = true;         // the wait cursor was up at every print
 
-    void SetScaleMode(int mode) override { call(QStringLiteral("SetScaleMode %1").arg(mode)); }
+    void SetScaleMode(int mode) override { scaleMode = mode; }
     double ScaleWidth() const override { return width; }
     double ScaleHeight() const override { return 100; }
     double CurrentX() const override { return m_x; }
@@ -29,8 +27,8 @@ public:
     double TextHeight(const QString&) override { return 5; }
     void Print(const QString& text) override {
         const QCursor* cursor = QApplication::overrideCursor();
-        hourglassThroughout = hourglassThroughout && cursor && cursor->shape() == Qt::WaitCursor;
-        call({});
+        hourglass = hourglass && cursor && cursor->shape() == Qt::WaitCursor;
+        if (++m_prints == failAt) throw qn::printing::Error(qn::printing::err::PrinterError);
         if (text.isEmpty()) return;
         const QString at = QStringLiteral("%1:").arg(m_x);
         if (m_page == m_linePage && m_y == m_lineY)
@@ -39,19 +37,15 @@ public:
             lines << QStringLiteral("%1:%2:").arg(m_page).arg(m_y) + at + text;
         m_linePage = m_page, m_lineY = m_y, m_x = m_lineEnd = m_x + TextWidth(text);
     }
-    void EndLine() override { call("EndLine"), m_x = 0, m_y += 5; }
-    void NewPage() override { call("NewPage"), ++m_page, m_x = m_y = 0; }
-    void EndDoc() override { call("EndDoc"); }
-    void KillDoc() override { calls << "KillDoc"; }
+    void EndLine() override { m_x = 0, m_y += 5; }
+    void NewPage() override { ++m_page, m_x = m_y = 0; }
+    void EndDoc() override { ends << "EndDoc"; }
+    void KillDoc() override { ends << "KillDoc"; }
     int Page() const override { return m_page; }
 
 private:
-    void call(const QString& name) {
-        if (!name.isEmpty()) calls << name;
-        if (++m_count == failAt) throw qn::printing::Error(qn::printing::err::PrinterError);
-    }
     double m_x = 0, m_y = 0, m_lineY = -1, m_lineEnd = 0;
-    int m_page = 1, m_linePage = 0, m_count = 0;
+    int m_page = 1, m_linePage = 0, m_prints = 0;
 };
 
 } // namespace
@@ -61,47 +55,43 @@ class TestWordWrap : public QObject {
 
 private slots:
     void layout_data() {
+        // With a left margin of 25 the body holds 30 characters from x 25, and 12 lines from y 25 to 80.
         QTest::addColumn<QString>("text");
-        QTest::addColumn<float>("marginLeft");
         QTest::addColumn<QStringList>("body");
-        const QString a35(35, 'a'), c40(40, 'c'), w35(35, 'w');
-        QTest::newRow("empty text: the page alone") << "" << 15.f << QStringList();
+        const QString a30(30, 'a'), c40(40, 'c');
+        QTest::newRow("empty text: the page alone") << "" << QStringList();
         QTest::newRow("exact fit stays, one more wraps")
-            << a35 + " b" << 15.f << QStringList{"1:25:15:" + a35 + " ", "1:30:15:b"};
+            << a30 + " b" << QStringList{"1:25:25:" + a30 + " ", "1:30:25:b"};
         QTest::newRow("too wide: alone, below an empty line")
-            << c40 + " b" << 15.f << QStringList{"1:30:15:" + c40 + " ", "1:35:15:b"};
+            << c40 + " b" << QStringList{"1:30:25:" + c40 + " ", "1:35:25:b"};
         QTest::newRow("CR LF one break, LF LF an empty line")
-            << "a\r\nb\n\nc" << 15.f << QStringList{"1:25:15:a", "1:30:15:b", "1:40:15:c"};
+            << "a\r\nb\n\nc" << QStringList{"1:25:25:a", "1:30:25:b", "1:40:25:c"};
         QTest::newRow("every blank printed")
-            << "a   b  \r\n  c" << 15.f << QStringList{"1:25:15:a   b  ", "1:30:15:  c"};
-        QTest::newRow("tab stops every 20 mm from 15") << "\t\tx\ty" << 15.f << QStringList{"1:25:55:x|75:y"};
-        QTest::newRow("the margin moves the body, not the stops")
-            << "ab\n\tx" << 25.f << QStringList{"1:25:25:ab", "1:30:35:x"};
+            << "a   b  \r\n  c" << QStringList{"1:25:25:a   b  ", "1:30:25:  c"};
+        QTest::newRow("tab stops every 20 mm from 15, not the margin")
+            << "\tx\t\ty" << QStringList{"1:25:35:x|75:y"};
         QTest::newRow("line at the bottom edge stays")
-            << QString(11, '\n') + "l12" << 15.f << QStringList{"1:80:15:l12"};
-        QTest::newRow("one line more: page 2")
-            << QString(12, '\n') + "l13" << 15.f << QStringList{"2:25:15:l13"};
-        QTest::newRow("wrapped onto page 2") << QString(11, '\n') + w35 + ' ' + w35 << 15.f
-                                             << QStringList{"1:80:15:" + w35 + ' ', "2:25:15:" + w35};
+            << QString(11, '\n') + "l12" << QStringList{"1:80:25:l12"};
+        QTest::newRow("one line more: page 2") << QString(12, '\n') + "l13" << QStringList{"2:25:25:l13"};
+        QTest::newRow("wrapped onto page 2")
+            << QString(11, '\n') + a30 + ' ' + a30 << QStringList{"1:80:25:" + a30 + ' ', "2:25:25:" + a30};
     }
     void layout() {
         QFETCH(QString, text);
-        QFETCH(float, marginLeft);
         QFETCH(QStringList, body);
         RecordingDevice device;
         CWordWrap wordWrap(device);
         wordWrap.SetButtonText("Piede");
-        if (marginLeft != 15) wordWrap.SetMarginLeft(marginLeft);
+        wordWrap.SetMarginLeft(25);
         wordWrap.PrintText(text);
         // Every page: the default header centred, the footer at the margin, its number at the right.
-        for (int page = 1; page <= device.calls.count("NewPage") + 1; ++page) {
+        for (int page = 1; page <= device.Page(); ++page) {
             QVERIFY(device.lines.removeOne(QStringLiteral("%1:10:35:CWordWrap Class").arg(page)));
-            QVERIFY(device.lines.removeOne(
-                QStringLiteral("%1:90:%2:Piede|69:Pagina %1").arg(page).arg(marginLeft)));
+            QVERIFY(device.lines.removeOne(QStringLiteral("%1:90:25:Piede|69:Pagina %1").arg(page)));
         }
         QCOMPARE(device.lines, body);
-        QCOMPARE(device.calls.first() + ' ' + device.calls.last(), QString("SetScaleMode 6 EndDoc"));
-        QVERIFY(device.hourglassThroughout && !QApplication::overrideCursor());
+        QVERIFY(device.scaleMode == 6 && device.ends == QStringList("EndDoc"));
+        QVERIFY(device.hourglass && !QApplication::overrideCursor());
     }
 
     void longTextPrintsEveryWord() {
@@ -121,15 +111,15 @@ private slots:
         MessageBoxWatcher boxes;
         boxes.arm(QMessageBox::Ok);
         RecordingDevice device;
-        device.failAt = 8; // within the body, after the first page's frame
+        device.failAt = 6; // within the body, after the first page's frame
         CWordWrap(device).PrintText("uno due tre quattro");
         QVERIFY(boxes.waitForCount(1));
         const auto box = boxes.last();
         QCOMPARE(Box(box.text, box.icon, box.buttons, box.title),
                  Box("Errore nella routine di stampa\nErrore numero: 482\nErrore della stampante.",
                      QMessageBox::Critical));
-        QCOMPARE(device.calls.filter("Doc"), QStringList{"KillDoc"});
-        QVERIFY(device.hourglassThroughout && !QApplication::overrideCursor());
+        QCOMPARE(device.ends, QStringList("KillDoc"));
+        QVERIFY(device.hourglass && !QApplication::overrideCursor());
     }
 
     void realPdfDocument() {
@@ -153,23 +143,17 @@ private slots:
         QVERIFY(ToolOutput("pdffonts", {path}).contains(QRegularExpression("LiberationSans|Arial")));
 
         // In points from the paper's corner (printable area 10 pt in): every line from 15 mm, none
-        // across the right margin, each as full as it can be (its next word would not fit).
-        const double mm = 72 / 25.4, left = 10 + 15 * mm, right = 595.276 - 10 - 15 * mm;
-        QList<QRectF> lines;      // from the left edge of the first word to the right one of the last
-        QList<double> firstWidth; // of each line's first word
-        for (const PdfWord& word : PdfWords(path)) {
-            const QRectF box = word.box;
-            QVERIFY2(box.height() > 10 && box.height() < 12.5, qPrintable(word.text));   // 10 point
+        // across the right margin, each as full as it can be: its next word would not fit.
+        const double mm = 72 / 25.4, left = 10 + 15 * mm, right = 595.276 - 10 - 15 * mm, blank = 2.78;
+        double lineEnd = 1e9; // the right edge of the line so far
+        for (const auto& [box, text] : PdfWords(path)) {
+            QVERIFY2(box.height() > 10 && box.height() < 12.5, qPrintable(text));        // 10 point letters
             if (box.top() < 10 + 20 * mm || box.top() > 841.89 - 10 - 20 * mm) continue; // header, footer
-            if (lines.isEmpty() || box.left() < lines.last().right())
-                lines << box, firstWidth << box.width();
-            else
-                lines.last().setRight(box.right());
-        }
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            QVERIFY2(qAbs(lines[i].left() - left) < 1 && lines[i].right() <= right + 0.5,
-                     qPrintable(QString::number(i)));
-            if (i + 1 < lines.size()) QVERIFY(lines[i].right() + 2.78 + firstWidth[i + 1] > right - 0.5);
+            QVERIFY2(box.right() <= right + 0.5, qPrintable(text));
+            if (box.left() < lineEnd) // the first word of a line
+                QVERIFY2(qAbs(box.left() - left) < 1 && lineEnd + blank + box.width() > right - 0.5,
+                         qPrintable(text));
+            lineEnd = box.right();
         }
     }
 };

@@ -1,5 +1,6 @@
 #pragma once
-// PDF files drawn as the program draws a tip, and read back with poppler-utils.
+// What the program wrote, read back: a file's bytes, and PDF files (drawn here as the program
+// draws a tip, for comparison) read with poppler-utils.
 
 #include "printing/PdfJob.h"
 #include "printing/TipDocument.h"
@@ -8,12 +9,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 
-// The tip's pages on the paper of `queue` (A4 when none) saved at `path`: "" or why not.
-inline QString TipPdf(const QString& path, const QString& queue, const QString& header, const QString& footer,
-                      const QString& text) {
-    qn::printing::PdfJob job(QFileInfo(path).path(), qn::printing::PdfJob::LayoutOf(queue), header);
-    bool opened = false;
-    return qn::printing::DrawTipPages(job, header, footer, text, opened) ? job.SaveAs(path) : "not drawn";
+// Empty when the file cannot be read.
+inline QByteArray FileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // The standard output of a tool; empty when it fails.
@@ -22,6 +21,14 @@ inline QString ToolOutput(const QString& tool, const QStringList& args) {
     p.start(tool, args);
     return p.waitForFinished(30000) && p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput())
                                                          : QString();
+}
+
+// The tip's pages on the paper of `queue` (A4 when none) saved at `path`: "" or why not.
+inline QString TipPdf(const QString& path, const QString& queue, const QString& header, const QString& footer,
+                      const QString& text) {
+    qn::printing::PdfJob job(QFileInfo(path).path(), qn::printing::PdfJob::LayoutOf(queue), header);
+    bool opened = false;
+    return qn::printing::DrawTipPages(job, header, footer, text, opened) ? job.SaveAs(path) : "not drawn";
 }
 
 // Each page's non-empty lines as pdftotext -layout sets them, runs of blanks made one.
@@ -47,9 +54,8 @@ inline QList<PdfWord> PdfWords(const QString& path) {
     QList<PdfWord> words;
     for (auto it = word.globalMatch(ToolOutput("pdftotext", {"-bbox", path, "-"})); it.hasNext();) {
         const auto m = it.next();
-        words.append({QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
-                             QPointF(m.captured(3).toDouble(), m.captured(4).toDouble())),
-                      m.captured(5)});
+        const auto at = [&](int i) { return m.captured(i).toDouble(); };
+        words.append({QRectF(QPointF(at(1), at(2)), QPointF(at(3), at(4))), m.captured(5)});
     }
     return words;
 }
