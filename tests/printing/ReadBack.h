@@ -1,6 +1,6 @@
 #pragma once
-// What the program wrote, read back: a file's bytes, and PDF files (drawn here as the program
-// draws a tip, for comparison) read with poppler-utils.
+// What the program wrote, read back: a file's bytes, PDF files read with poppler-utils, and a
+// tip drawn here as the program draws it, for comparison.
 
 #include "printing/PdfJob.h"
 #include "printing/TipDocument.h"
@@ -43,19 +43,14 @@ inline QList<QStringList> PdfPages(const QString& path) {
     return pages;
 }
 
-// Each word with its box in points from the paper's top-left corner, page after page.
-struct PdfWord {
-    QRectF box;
-    QString text;
-};
-inline QList<PdfWord> PdfWords(const QString& path) {
-    static const QRegularExpression word(
-        R"re(<word xMin="(.*)" yMin="(.*)" xMax="(.*)" yMax="(.*)">(.*)</word>)re");
-    QList<PdfWord> words;
+// The box of each word in points from the paper's top-left corner, page after page.
+inline QList<QRectF> PdfWords(const QString& path) {
+    static const QRegularExpression word(R"re(<word xMin="(.*)" yMin="(.*)" xMax="(.*)" yMax="(.*)">)re");
+    QList<QRectF> boxes;
     for (auto it = word.globalMatch(ToolOutput("pdftotext", {"-bbox", path, "-"})); it.hasNext();) {
         const auto m = it.next();
         const auto at = [&](int i) { return m.captured(i).toDouble(); };
-        words.append({QRectF(QPointF(at(1), at(2)), QPointF(at(3), at(4))), m.captured(5)});
+        boxes << QRectF(QPointF(at(1), at(2)), QPointF(at(3), at(4)));
     }
-    return words;
+    return boxes;
 }
