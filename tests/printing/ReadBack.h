@@ -1,6 +1,5 @@
 #pragma once
-// What the program wrote, read back: a file's bytes, PDF files read with poppler-utils, and a
-// tip drawn here as the program draws it, for comparison.
+// What the program wrote, read back (PDF files with poppler-utils), and a tip drawn as it draws one.
 
 #include "printing/PdfJob.h"
 #include "printing/TipDocument.h"
@@ -9,7 +8,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 
-// Empty when the file cannot be read.
 inline QByteArray FileBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
