@@ -159,7 +159,7 @@ private slots:
         for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::Files))
             QVERIFY(fd.symLinkTarget() != "/dev/full");
         // Closing without a private folder leaves a message file of the current folder alone.
-        QVERIFY(QFile::link("/dev/null", "email.eml"));
+        QVERIFY(QFile::copy(env.filePath("xdg-open"), "email.eml")); // any ordinary file
         w.close();
         QVERIFY(QFile::remove("email.eml") && blocker.remove());
     }
