@@ -1,55 +1,52 @@
-// The word-wrapping page printer: its layout on a recording device (2 mm characters, 5 mm
-// lines, a 100 × 100 mm page: the body holds 35 characters from x 15 and 12 lines from y 25
-// to 80), its error path, and a real PDF document read back with pdftotext.
-#include "MessageBoxWatcher.h"
-#include "PdfText.h"
-#include "RecordingDevice.h"
+// The page printer on a recording device, its error path, and a real PDF in the tip's font.
+#include "ReadBack.h"
 #include "TestArchive.h"
 #include "printing/CWordWrap.h"
-#include "printing/PdfJob.h"
-#include "printing/QtPrinterDevice.h"
+#include "printing/PrinterDevice.h"
 
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
-#include <cmath>
 
 namespace {
 
-const QString Header = QStringLiteral("Titolo"); // 12 mm: centred at x 44
-const QString Footer = QStringLiteral("Piede");
+// Characters 2 mm wide, lines 5 mm high, a page of `width` × 100 mm.
+class RecordingDevice : public qn::printing::PrinterDevice {
+public:
+    double width = 100;
+    int scaleMode = 0, failAt = 0; // the print numbered failAt (from 1) throws a printer error
+    QStringList lines, ends;       // the prints line by line, "page:y:x:text|x:text…"; EndDoc, KillDoc
+    bool hourglass = true;         // the wait cursor was up at every print
 
-// Prints `text` with the test's header and footer (unless `header` is false) and left margin.
-QStringList printed(RecordingDevice& device, const QString& text, bool header = true, float marginLeft = 15) {
-    CWordWrap wordWrap(device);
-    if (header) wordWrap.SetHeaderText(Header);
-    wordWrap.SetButtonText(Footer);
-    wordWrap.SetMarginLeft(marginLeft);
-    wordWrap.PrintText(text);
-    return device.lines();
-}
-
-// The body lines only: neither header (y 10) nor footer (y 90).
-QStringList body(const QStringList& lines) {
-    QStringList out;
-    for (const QString& l : lines) {
-        const double y = l.section(':', 1, 1).toDouble();
-        if (y >= 25 && y <= 80) out << l;
+    void SetScaleMode(int mode) override { scaleMode = mode; }
+    double ScaleWidth() const override { return width; }
+    double ScaleHeight() const override { return 100; }
+    double CurrentX() const override { return m_x; }
+    double CurrentY() const override { return m_y; }
+    void SetCurrentX(double x) override { m_x = x; }
+    void SetCurrentY(double y) override { m_y = y; }
+    double TextWidth(const QString& text) override { return 2.0 * double(text.size()); }
+    double TextHeight(const QString&) override { return 5; }
+    void Print(const QString& text) override {
+        const QCursor* cursor = QApplication::overrideCursor();
+        hourglass = hourglass && cursor && cursor->shape() == Qt::WaitCursor;
+        if (++m_prints == failAt) throw qn::printing::Error(qn::printing::err::PrinterError);
+        if (text.isEmpty()) return;
+        const QString at = QStringLiteral("%1:").arg(m_x);
+        if (m_page == m_linePage && m_y == m_lineY)
+            lines.last() += (m_x == m_lineEnd ? QString() : '|' + at) + text;
+        else
+            lines << QStringLiteral("%1:%2:").arg(m_page).arg(m_y) + at + text;
+        m_linePage = m_page, m_lineY = m_y, m_x = m_lineEnd = m_x + TextWidth(text);
     }
-    return out;
-}
+    void EndLine() override { m_x = 0, m_y += 5; }
+    void NewPage() override { ++m_page, m_x = m_y = 0; }
+    void EndDoc() override { ends << "EndDoc"; }
+    void KillDoc() override { ends << "KillDoc"; }
+    int Page() const override { return m_page; }
 
-QStringList pageFrame(int page) {
-    return {QStringLiteral("%1:10:44:Titolo").arg(page), QStringLiteral("%1:90:15:Piede").arg(page),
-            QStringLiteral("%1:90:69:Pagina %1").arg(page)};
-}
-
-QStringList numberedLines(int n) {
-    QStringList lines;
-    for (int i = 1; i <= n; ++i)
-        lines << QStringLiteral("l%1").arg(i);
-    return lines;
-}
+private:
+    double m_x = 0, m_y = 0, m_lineY = -1, m_lineEnd = 0;
+    int m_page = 1, m_linePage = 0, m_prints = 0;
+};
 
 } // namespace
 
@@ -57,174 +54,87 @@ class TestWordWrap : public QObject {
     Q_OBJECT
 
 private slots:
-    void defaultsAndEmptyText() {
-        RecordingDevice device;
-        CWordWrap wordWrap(device);
-        QCOMPARE(device.calls, QStringList{"SetScaleMode 6"});
-        QCOMPARE(wordWrap.HeaderText(), QString("CWordWrap Class"));
-        QCOMPARE(QList<float>({wordWrap.MarginLeft(), wordWrap.MarginTop(), wordWrap.MarginRight(),
-                               wordWrap.MarginBottom()}),
-                 QList<float>({15, 25, 15, 20}));
-        wordWrap.PrintText(QString());
-        // The default header, centred on the page: 15 characters, 30 mm.
-        QCOMPARE(device.lines(), QStringList({"1:10:35:CWordWrap Class", "1:90:69:Pagina 1"}));
-        QCOMPARE(device.calls, QStringList({"SetScaleMode 6", "EndDoc"}));
-
-        RecordingDevice titled;
-        QCOMPARE(printed(titled, QString()), pageFrame(1));
-        QVERIFY(titled.hourglassThroughout);
-        QVERIFY(!QApplication::overrideCursor());
-    }
-
     void layout_data() {
+        // With a left margin of 25 the body holds 30 characters from x 25, and 12 lines from y 25 to 80.
         QTest::addColumn<QString>("text");
-        QTest::addColumn<float>("marginLeft");
-        QTest::addColumn<QStringList>("lines");
-        const QString a35(35, 'a'), c40(40, 'c');
-        QTest::newRow("exact fit stays") << a35 << 15.f << QStringList{"1:25:15:" + a35};
-        QTest::newRow("one more wraps")
-            << a35 + " b" << 15.f << QStringList{"1:25:15:" + a35 + " ", "1:30:15:b"};
-        QTest::newRow("wide word on its own line")
-            << "ab " + c40 << 15.f << QStringList{"1:25:15:ab ", "1:30:15:" + c40};
-        QTest::newRow("wide word first: empty line above") << c40 << 15.f << QStringList{"1:30:15:" + c40};
-        QTest::newRow("CR LF one break") << "a\r\nb" << 15.f << QStringList{"1:25:15:a", "1:30:15:b"};
-        QTest::newRow("LF LF empty line") << "a\n\nb" << 15.f << QStringList{"1:25:15:a", "1:35:15:b"};
-        QTest::newRow("several blanks all printed") << "a   b  \n" << 15.f << QStringList{"1:25:15:a   b  "};
-        QTest::newRow("leading separators") << "\r\n  a" << 15.f << QStringList{"1:30:15:  a"};
-        QTest::newRow("tab stops every 20 mm from 15")
-            << "\tx\ty" << 15.f << QStringList{"1:25:35:x", "1:25:55:y"};
-        QTest::newRow("second tab, next stop") << "\t\tx\ty" << 15.f << QStringList{"1:25:55:x", "1:25:75:y"};
-        QTest::newRow("tab stops from 15, not the margin") << "\tx" << 25.f << QStringList{"1:25:35:x"};
-        QTest::newRow("margin moves the body") << "ab\ncd" << 25.f << QStringList{"1:25:25:ab", "1:30:25:cd"};
+        QTest::addColumn<QStringList>("body");
+        const QString a(30, 'a'), c(40, 'c'), end = QString(11, '\n');
+        QTest::newRow("empty: the page alone") << "" << QStringList();
+        QTest::newRow("fits exactly, then wraps")
+            << a + " b" << QStringList{"1:25:25:" + a + " ", "1:30:25:b"};
+        QTest::newRow("too wide: below an empty line")
+            << c + " b" << QStringList{"1:30:25:" + c + " ", "1:35:25:b"};
+        QTest::newRow("CR LF, LF LF") << "a\r\nb\n\nc" << QStringList{"1:25:25:a", "1:30:25:b", "1:40:25:c"};
+        QTest::newRow("every blank printed")
+            << "a   b  \r\n  c" << QStringList{"1:25:25:a   b  ", "1:30:25:  c"};
+        QTest::newRow("tab stops every 20 mm from 15") << "\tx\t\ty" << QStringList{"1:25:35:x|75:y"};
+        QTest::newRow("last line at the bottom edge") << end + "l12" << QStringList{"1:80:25:l12"};
+        QTest::newRow("one line more: page 2") << end + "\nl13" << QStringList{"2:25:25:l13"};
+        QTest::newRow("wrapped onto page 2")
+            << end + a + ' ' + a << QStringList{"1:80:25:" + a + ' ', "2:25:25:" + a};
     }
     void layout() {
         QFETCH(QString, text);
-        QFETCH(float, marginLeft);
-        QFETCH(QStringList, lines);
+        QFETCH(QStringList, body);
         RecordingDevice device;
-        const QStringList all = printed(device, text, true, marginLeft);
-        QCOMPARE(body(all), lines);
-        QCOMPARE(device.calls.filter("NewPage"), QStringList());
-        QCOMPARE(device.calls.last(), QString("EndDoc"));
-    }
-
-    void pageBreaks_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("lastLine");
-        // Line 12 starts at y 80, exactly the bottom margin's edge: still on page 1.
-        QTest::newRow("12 lines fill the page") << numberedLines(12).join('\n') << "1:80:15:l12";
-        QTest::newRow("line 13 by a line feed") << numberedLines(13).join('\n') << "2:25:15:l13";
-        const QString word(35, 'w');
-        QTest::newRow("line 13 by wrapping") << QStringList(13, word).join(' ') << "2:25:15:" + word;
-    }
-    void pageBreaks() {
-        QFETCH(QString, text);
-        QFETCH(QString, lastLine);
-        RecordingDevice device;
-        const QStringList all = printed(device, text);
-        const int pages = lastLine.startsWith("2:") ? 2 : 1;
-        QCOMPARE(body(all).size(), 13 - (2 - pages));
-        QCOMPARE(body(all).last(), lastLine);
-        QCOMPARE(device.calls.count("NewPage"), pages - 1);
-        // Each page carries its own header, footer and number, drawn before its body.
-        for (int page = 1; page <= pages; ++page) {
-            const QStringList frame = pageFrame(page);
-            const qsizetype at = all.indexOf(frame.first());
-            QVERIFY2(at >= 0 && all.mid(at, 3) == frame, qPrintable(all.join('|')));
-        }
-    }
-
-    void longTextPrintsEveryWord() {
-        // Far past 32,767 characters, ending in blanks that run 140 m past the margin and a tab.
-        QStringList words;
-        for (int i = 0; i < 6000; ++i)
-            words << QStringLiteral("w%1").arg(i, 5, 10, QChar('0'));
-        const QString text = words.join(' ') + QString(70000, ' ') + "\tz";
-        QVERIFY(text.size() > 40000);
-        RecordingDevice device;
-        device.width = 1e6; // one line, so the tab's stop can be seen
         CWordWrap wordWrap(device);
+        wordWrap.SetButtonText("Piede");
+        wordWrap.SetMarginLeft(25);
         wordWrap.PrintText(text);
-        QStringList seen;
-        for (const auto& p : device.printed)
-            if (p.y >= 25 && p.y <= 80 && !p.text.trimmed().isEmpty()) seen << p.text;
-        QCOMPARE(seen.mid(0, words.size()), words);
-        QCOMPARE(seen.last(), QString("z"));
-        const auto& z = device.printed.last();
-        const double beforeTab = device.printed.at(device.printed.size() - 2).x + 2;
-        QVERIFY(z.x > beforeTab && z.x <= beforeTab + 20);
-        QCOMPARE(std::fmod((z.x - 15) / 2, 10.0), 0.0);
-        QCOMPARE(device.calls.last(), QString("EndDoc"));
+        // Every page: the default header centred, the footer at the margin, its number at the right.
+        for (int page = 1; page <= device.Page(); ++page) {
+            QVERIFY(device.lines.removeOne(QStringLiteral("%1:10:35:CWordWrap Class").arg(page)));
+            QVERIFY(device.lines.removeOne(QStringLiteral("%1:90:25:Piede|69:Pagina %1").arg(page)));
+        }
+        QCOMPARE(device.lines, body);
+        QVERIFY(device.scaleMode == 6 && device.ends == QStringList("EndDoc") && device.hourglass);
     }
 
     void errorAbandonsTheJob() {
         MessageBoxWatcher boxes;
         boxes.arm(QMessageBox::Ok);
         RecordingDevice device;
-        device.failAt = 8; // within the body, after the first page's frame
-        printed(device, "uno due tre quattro");
+        device.failAt = 6; // within the body, after the first page's frame
+        CWordWrap(device).PrintText("uno due tre quattro");
         QVERIFY(boxes.waitForCount(1));
-        QCOMPARE(Box(boxes.last().text, boxes.last().icon, boxes.last().buttons, boxes.last().title),
-                 Box("Errore nella routine di stampa\nErrore numero: 482\nErrore della stampante.",
-                     QMessageBox::Critical));
-        QCOMPARE(device.calls.filter("Doc"), QStringList{"KillDoc"});
-        QVERIFY(device.hourglassThroughout);
-        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(boxes.last().text,
+                 "Errore nella routine di stampa\nErrore numero: 482\nErrore della stampante.");
+        QVERIFY(boxes.last().icon == QMessageBox::Critical && boxes.last().buttons == QMessageBox::Ok);
+        QVERIFY(device.ends == QStringList("KillDoc") && device.hourglass && !QApplication::overrideCursor());
     }
 
     void realPdfDocument() {
-        // Words of varied widths, about three pages; no line breaks of its own.
+        // Far past 32,767 characters, words of varied widths without line breaks of their own.
         QStringList words;
-        for (int i = 0; i < 1500; ++i)
+        for (int i = 0; i < 3000; ++i)
             words << QStringLiteral("parola%1").arg(i) + QString(i % 7, QChar(0x00E8 + i % 3));
         QTemporaryDir dir;
         const QString path = dir.filePath("tip.pdf");
-        {
-            qn::printing::PdfJob job(dir.path(), qn::printing::PdfJob::LayoutOf({}), "Intestazione");
-            qn::printing::QtPrinterDevice device(job.Printer());
-            QFont font({"Arial", "Liberation Sans"}, 10);
-            device.SetFont(font);
-            CWordWrap wordWrap(device);
-            wordWrap.SetHeaderText("Intestazione della prova");
-            wordWrap.SetButtonText("Quillnote - prova.mdb");
-            wordWrap.PrintText(words.join(' '));
-            QVERIFY(device.Completed());
-            QCOMPARE(job.SaveAs(path), QString());
-        }
+        QCOMPARE(TipPdf(path, {}, "Intestazione della prova", "Quillnote - prova.mdb", words.join(' ')),
+                 QString());
         const QList<QStringList> pages = PdfPages(path);
-        QVERIFY2(pages.size() >= 3, "pdftotext (poppler-utils) reads the document");
-        QStringList bodyWords;
+        QVERIFY2(pages.size() > 5 && words.join(' ').size() > 40000,
+                 qPrintable(QString::number(pages.size())));
+        QStringList body;
         for (int i = 0; i < pages.size(); ++i) {
-            const QStringList& lines = pages[i];
-            QVERIFY(lines.size() >= 3);
-            QCOMPARE(lines.first().trimmed(), QString("Intestazione della prova"));
-            static const QRegularExpression footer("^\\s*Quillnote - prova\\.mdb\\s+Pagina (\\d+)\\s*$");
-            const auto match = footer.match(lines.last());
-            QVERIFY2(match.hasMatch(), qPrintable(lines.last()));
-            QCOMPARE(match.captured(1).toInt(), i + 1);
-            for (const QString& line : lines.mid(1, lines.size() - 2))
-                bodyWords << line.split(' ', Qt::SkipEmptyParts);
+            QCOMPARE(pages[i].first(), QString("Intestazione della prova"));
+            QCOMPARE(pages[i].last(), QStringLiteral("Quillnote - prova.mdb Pagina %1").arg(i + 1));
+            body << pages[i].mid(1, pages[i].size() - 2).join(' ').split(' ');
         }
-        QCOMPARE(bodyWords, words); // in order, none split, none lost
+        QCOMPARE(body, words); // in order, none split, none lost
+        QVERIFY(ToolOutput("pdffonts", {path}).contains(QRegularExpression("LiberationSans|Arial")));
 
-        // Where the words stand (points from the paper's corner; printable area 10 pt in): the
-        // body from 15 mm, no word across the right margin, every line as full as it can be.
-        const double mm = 72 / 25.4, left = 10 + 15 * mm, right = 595.276 - 10 - 15 * mm;
-        const double top = 10 + 25 * mm, bottom = 841.89 - 10 - 20 * mm, blank = 2.78;
-        QList<QList<double>> lines; // per line: x0 of its first word, x1 of its last, width of first
-        double minLeft = 1e9;
-        for (const QRectF& box : PdfWordBoxes(path)) {
-            if (box.top() < top - 5 || box.top() > bottom) continue; // header, footer
-            QVERIFY2(box.right() <= right + 0.5, qPrintable(QString::number(box.right())));
-            minLeft = std::min(minLeft, box.left());
-            if (lines.isEmpty() || box.left() < lines.last()[1])
-                lines.append({box.left(), box.right(), box.width()});
-            else
-                lines.last()[1] = box.right();
+        // In points (printable area 10 pt in): lines from 15 mm, as full as the right margin allows.
+        const double mm = 72 / 25.4, left = 10 + 15 * mm, right = 595.276 - 10 - 15 * mm, blank = 2.78;
+        double lineEnd = 1e9; // the right edge of the line so far
+        for (const QRectF& box : PdfWords(path)) {
+            QVERIFY(box.height() > 10 && box.height() < 12.5);                           // 10 point letters
+            if (box.top() < 10 + 20 * mm || box.top() > 841.89 - 10 - 20 * mm) continue; // header, footer
+            QVERIFY(box.right() <= right + 0.5);
+            if (box.left() < lineEnd) // the first word of a line
+                QVERIFY(qAbs(box.left() - left) < 1 && lineEnd + blank + box.width() > right - 0.5);
+            lineEnd = box.right();
         }
-        QVERIFY(qAbs(minLeft - left) < 1);
-        for (qsizetype i = 0; i + 1 < lines.size(); ++i)
-            QVERIFY2(lines[i][1] + blank + lines[i + 1][2] > right - 0.5, qPrintable(QString::number(i)));
     }
 };
 
