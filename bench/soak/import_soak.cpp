@@ -6,7 +6,6 @@
 //     quillnote_soak [--files N] [--seed S] [--limit-ms MS] [--keep-failures FOLDER]
 
 #include "JetFile.h"
-#include "SampleTips.h"
 #include "engine/Database.h"
 #include "mainwindow/ConversionRun.h"
 #include "tipsdb/Compatibility.h"
@@ -80,8 +79,7 @@ QByteArray mutate(const Base& b, QRandomGenerator& random, QString* what) {
         return f;
     case 7: {
         *what = QStringLiteral("table definition field at an extreme");
-        const int at =
-            b.layout.definitionPage.value(QStringLiteral("TipsTable")) * page + random.bounded(8, 80);
+        const int at = b.layout.definitionPage * page + random.bounded(8, 80);
         const char extreme = random.bounded(2) ? '\xff' : '\0';
         f[at] = f[at + 1] = extreme;
         return f;
@@ -93,7 +91,7 @@ QByteArray mutate(const Base& b, QRandomGenerator& random, QString* what) {
             return f;
         }
         *what = QStringLiteral("long value pointer changed");
-        const QList<int> data = b.layout.dataPages.value(QStringLiteral("TipsTable"));
+        const QList<int> data = b.layout.dataPages;
         const qsizetype at =
             qsizetype(data.value(random.bounded(data.size()))) * page + random.bounded(page - 4);
         f[at] = char(random.bounded(256));
