@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QStringEncoder>
+#include <algorithm>
 #include <numeric>
 #include <stdexcept>
 
@@ -143,11 +144,9 @@ struct Builder {
     // The counts and usage maps, an entry for each column (25 bytes, Jet 3: 18), the column names.
     QByteArray definition(const Table& t, quint32 usedMap, quint32 freeMap, bool system) const {
         const int cols = int(t.columns.size()), at = jet4 ? 40 : 20;
-        int live = 0, vars = 0;
-        for (const Row& r : t.rows)
-            live += r.deleted ? 0 : 1;
-        for (const Column& c : t.columns)
-            vars += fixedSize(c.type) ? 0 : 1;
+        const auto live = std::ranges::count_if(t.rows, [](const Row& r) { return !r.deleted; });
+        const auto vars =
+            std::ranges::count_if(t.columns, [](const Column& c) { return !fixedSize(c.type); });
         QByteArray d(jet4 ? 63 : 43, '\0');
         d.replace(0, 2, "\x02\x01");
         put(d, jet4 ? 16 : 12, t.declaredRows >= 0 ? t.declaredRows : live, 4);
@@ -217,8 +216,6 @@ struct Builder {
                     data[t] << (page = newPage(true, quint32(defs[t])));
                 addRow(page, bytes, r.deleted);
             }
-        }
-        for (qsizetype t = 0; t < all.size(); ++t) {
             const quint32 used = usageMap(data[t]);
             pages[defs[t]] = definition(all[t], used, usageMap({}), t == 0);
         }

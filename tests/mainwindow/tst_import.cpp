@@ -6,10 +6,7 @@
 #include "JetFile.h"
 #include "TestArchive.h"
 #include "mainwindow/ConversionRun.h"
-#include "startup/GenericBas.h"
 
-#include <QElapsedTimer>
-#include <QProgressDialog>
 #include <QtTest>
 
 using namespace jetgen;
@@ -17,6 +14,7 @@ using namespace jetgen;
 namespace {
 
 const QVariant Null;
+const QString Refused = "Quillnote - DB corrente: nessuno!";
 const QList<QVariantList> Tips = {{2, "Zeta finale", "z", Null, Null, Null, 1, Null},
                                   {5, "Perché così", "Usa “questo” €\r\nfine", "Varie", "", Null, 0, "VB"},
                                   {9, "Alfa", "", Null, Null, Null, 255, Null}};
@@ -41,24 +39,72 @@ class TestImport : public QObject {
     Q_OBJECT
 
 private slots:
-    // The whole way: question, proposed name, conversion with its progress dialog, report, and the
-    // new archive open with every tip in title order. The old file is not touched.
-    void convertsOnOpening() {
+    // One window opens old files: refused, damaged, declined with No or with no name for the new
+    // archive, each leaves a message in time, the old file as it was, no archive, and the window as
+    // after a refused opening. Then the whole way: question, proposed name, conversion with its
+    // progress dialog, report, and the new archive open with every tip in title order.
+    void openingOldFiles() {
         ArchiveWindow w;
         QVERIFY(w.open({{"Esistente"}}));
         const QString oldPath = w.dir.filePath("vecchio.mdb");
+        const QString is = "Il file\n" + oldPath + "\nè un archivio ";
+        const QString question = Box(is + "nel vecchio formato di %1.\nSi desidera convertirlo in un nuovo "
+                                          "archivio?\nIl file originale non verrà modificato.",
+                                     QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+        const QString failed = Box("Conversione non riuscita.\n%1\nIl file originale non è stato modificato.",
+                                   QMessageBox::Critical);
+        // Answers of Yes and another confirm the save dialog; "*" in the last message stands for any text.
+        const auto refused = [&](const QByteArray& file, const Answers& answers, int dialogs,
+                                 const QString& said) {
+            QVERIFY(Write(oldPath, file));
+            QElapsedTimer clock;
+            clock.start();
+            const auto save = [&](QFileDialog* d) {
+                answers.size() > 1 ? QTest::keyClick(d, Qt::Key_Return) : d->reject();
+            };
+            QCOMPARE(openOld(w, oldPath, answers, save), dialogs);
+            QVERIFY(clock.elapsed() < 15000);
+            const QStringList frame = said.split('*');
+            QVERIFY2(w.said().last().startsWith(frame.first()) && w.said().last().endsWith(frame.last()),
+                     qPrintable(w.said().last()));
+            QVERIFY(w.win->windowTitle() == Refused && w.win->isEnabled() &&
+                    !w.widget("cmdSposta(0)")->isEnabled());
+            QCOMPARE(EngineFixture::fileBytes(oldPath), file);
+            QCOMPARE(filesIn(w.dir.path()), QStringList({"Quillnote.mdb", "vecchio.mdb"}));
+        };
+        Layout layout;
+        const QByteArray jet3 = Build({TipsTable(Tips)}, {Format::Jet3}),
+                         jet4 = Build({TipsTable(Tips)}, {}, &layout);
+        refused(QByteArray(jet4).replace(4, 15, "Standard ACE DB"), {QMessageBox::Ok}, 1,
+                Box(is + "di Access 2007 o di una versione successiva.\nQuesto formato non si può aprire né "
+                         "convertire: salvarlo da Access nel formato di Access 2000 e aprire quel file.",
+                    QMessageBox::Critical));
+        refused(
+            jet3.left(jet3.size() - 10), {QMessageBox::Ok}, 1,
+            Box(is + "di Access 97 danneggiato e non si può convertire:\nil file è troncato o danneggiato: " +
+                    QString::number(jet3.size() - 10) +
+                    " byte non sono un numero intero di pagine di 2048 byte.",
+                QMessageBox::Critical));
+        Table other = TipsTable(Tips);
+        other.name = "Ricette";
+        refused(Build({other}), {QMessageBox::Yes, QMessageBox::Ok}, 2,
+                failed.arg("L'archivio non contiene la tabella TipsTable."));
+        // libmdb loops on it, allocating, until the helper's memory or time limit stops it.
+        QByteArray hang = jet4;
+        hang[layout.firstPropertyEntry] = hang[layout.firstPropertyEntry + 1] = '\0';
+        refused(hang, {QMessageBox::Yes, QMessageBox::Ok}, 2, failed.arg("*"));
+        refused(jet3, {QMessageBox::No}, 1, question.arg("Access 97"));
+        refused(jet3, {QMessageBox::Yes}, 2, question.arg("Access 97"));
+
         QList<QVariantList> tips = Tips;
-        for (int i = 0; i < 900; ++i) // over 1 MiB: the progress dialog shows at once
-            tips << QVariantList{100 + i,
-                                 QString("Tip %1").arg(i, 4, 10, QChar('0')),
-                                 QString(1200, QChar('a' + i % 26)),
-                                 "Varie",
-                                 Null,
-                                 Null,
-                                 0,
-                                 Null};
+        QStringList titles = {"Alfa", "Perché così"};
+        for (int i = 0; i < 900; ++i) { // over 1 MiB: the progress dialog shows at once
+            titles << QString("Tip %1").arg(i, 4, 10, QChar('0'));
+            tips << QVariantList{100 + i, titles.last(), QString(1200, 'x'), "Varie", Null, Null, 0, Null};
+        }
         QVERIFY(Write(oldPath, Build({TipsTable(tips)})));
         const QByteArray before = EngineFixture::fileBytes(oldPath);
+        const int boxes = w.boxes.count();
         QStringList dialog;
         bool progressShown = false, hourglass = false;
         QTimer poll;
@@ -78,121 +124,33 @@ private slots:
                          }),
                  2);
         poll.stop();
-        QCOMPARE(w.said(), QStringList({Box("Il file\n" + oldPath +
-                                                "\nè un archivio nel vecchio formato di Access 2000.\nSi "
-                                                "desidera convertirlo in un nuovo archivio?\nIl file "
-                                                "originale non verrà modificato.",
-                                            QMessageBox::Question, QMessageBox::Yes | QMessageBox::No),
-                                        Box("Conversione completata.\nArchivio: " + oldPath +
-                                                " (Access 2000)\nTips letti: 903\nTips convertiti: "
-                                                "903\nEsito: tutti i tips sono stati convertiti.",
-                                            QMessageBox::Information)}));
-        QCOMPARE(w.boxes.seen().value(0).defaultButton, QMessageBox::Yes);
+        QCOMPARE(w.said().mid(boxes),
+                 QStringList({question.arg("Access 2000"),
+                              Box("Conversione completata.\nArchivio: " + oldPath +
+                                      " (Access 2000)\nTips letti: 903\nTips convertiti: 903\nEsito: tutti i "
+                                      "tips sono stati convertiti.",
+                                  QMessageBox::Information)}));
+        QCOMPARE(w.boxes.seen().value(boxes).defaultButton, QMessageBox::Yes);
         QCOMPARE(dialog,
                  QStringList({"vecchio-convertito.mdb", w.dir.path(), "Digita il nome del DB convertito",
                               "Microsoft Access (*mdb) (*.mdb)"}));
-        QVERIFY(progressShown && hourglass);
+        QVERIFY(progressShown && hourglass && w.win->isEnabled());
         QCOMPARE(w.win->windowTitle(), "Quillnote - DB corrente: vecchio-convertito.mdb");
-        QCOMPARE(GenericBas::DatabasePath, w.dir.filePath("vecchio-convertito.mdb"));
-        QStringList titles;
-        for (const QVariantList& t : tips)
-            titles << t[1].toString();
-        titles.sort();
-        QCOMPARE(w.items("cboTitoli"), titles);
+        QCOMPARE(w.items("cboTitoli"), titles << "Zeta finale");
         QCOMPARE(w.tip(), "Alfa 1  di  903");
-        QVERIFY(w.win->isEnabled());
         QCOMPARE(EngineFixture::fileBytes(oldPath), before);
         QCOMPARE(filesIn(w.dir.path()),
                  QStringList({"Quillnote.mdb", "vecchio-convertito.mdb", "vecchio.mdb"}));
     }
 
-    // Declined, refused or damaged: a message, no archive, and the window as after a refused
-    // opening, in time.
-    void leftWithoutArchive_data() {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("answer"); // to the question; 0: none is asked
-        QTest::addColumn<bool>("save");  // the save dialog is confirmed
-        QTest::addColumn<QString>("said");
-        const QByteArray jet3 = Build({TipsTable(Tips)}, {Format::Jet3});
-        Layout layout;
-        const QByteArray jet4 = Build({TipsTable(Tips)}, {}, &layout);
-        QByteArray hang = jet4;
-        hang[layout.firstPropertyEntry] = hang[layout.firstPropertyEntry + 1] = '\0';
-        Table other = TipsTable(Tips);
-        other.name = "Ricette";
-        const QString question =
-            Box("Il file\n%1\nè un archivio nel vecchio formato di Access 97.\nSi desidera "
-                "convertirlo in un nuovo archivio?\nIl file originale non verrà modificato.",
-                QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
-        const auto failed = [](const QString& why) {
-            return Box("Conversione non riuscita.\n" + why + "\nIl file originale non è stato modificato.",
-                       QMessageBox::Critical);
-        };
-        QTest::newRow("No to the question") << jet3 << int(QMessageBox::No) << false << question;
-        QTest::newRow("save dialog cancelled") << jet3 << int(QMessageBox::Yes) << false << question;
-        QTest::newRow("Access 2007") << QByteArray(jet4).replace(4, 15, "Standard ACE DB") << 0 << false
-                                     << Box("Il file\n%1\nè un archivio di Access 2007 o di una versione "
-                                            "successiva.\nQuesto formato non "
-                                            "si può aprire né convertire: salvarlo da Access nel formato di "
-                                            "Access 2000 e aprire quel file.",
-                                            QMessageBox::Critical);
-        QTest::newRow("truncated")
-            << jet4.left(jet4.size() - 10) << 0 << false
-            << Box("Il file\n%1\nè un archivio di Access 2000 danneggiato e non si può "
-                   "convertire:\nil file è troncato o danneggiato: " +
-                       QString::number(jet4.size() - 10) +
-                       " byte non sono un numero intero di pagine di 4096 byte.",
-                   QMessageBox::Critical);
-        QTest::newRow("no TipsTable") << Build({other}) << int(QMessageBox::Yes) << true
-                                      << failed("L'archivio non contiene la tabella TipsTable.");
-        // libmdb loops there, allocating, until the helper's memory or time limit stops it: "*" stands
-        // for the reason, whichever it is.
-        QTest::newRow("zero-length property record") << hang << int(QMessageBox::Yes) << true << failed("*");
-    }
-    void leftWithoutArchive() {
-        QFETCH(QByteArray, file);
-        QFETCH(int, answer);
-        QFETCH(bool, save);
-        QFETCH(QString, said);
-        ArchiveWindow w;
-        QVERIFY(w.open({{"Esistente"}}));
-        const QString oldPath = w.dir.filePath("vecchio.mdb");
-        QVERIFY(Write(oldPath, file));
-        Answers answers;
-        if (answer) answers << QMessageBox::StandardButton(answer);
-        if (!answer || save) answers << QMessageBox::Ok;
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(openOld(w, oldPath, answers,
-                         [&](QFileDialog* d) {
-                             save ? QTest::keyClick(d->findChild<QLineEdit*>("fileNameEdit"), Qt::Key_Return)
-                                  : d->reject();
-                         }),
-                 answer == QMessageBox::Yes ? 2 : 1);
-        QVERIFY(clock.elapsed() < 15000);
-        const QStringList frame = said.replace("%1", oldPath).split('*');
-        const QString last = w.said().last();
-        QVERIFY2(frame.size() == 1 ? last == said : last.startsWith(frame[0]) && last.endsWith(frame[1]),
-                 qPrintable(last));
-        QVERIFY(w.win->isVisible() && w.win->isEnabled());
-        QCOMPARE(w.win->windowTitle(), "Quillnote - DB corrente: nessuno!");
-        QVERIFY(!w.widget("cmdSposta(0)")->isEnabled() && w.widget("cmdOpenNewDB")->isEnabled());
-        QCOMPARE(filesIn(w.dir.path()), QStringList({"Quillnote.mdb", "vecchio.mdb"}));
-    }
-
     // Helpers that hang, crash, flood their output, report progress or are missing; one cancelled.
     void runnerLimits() {
-        QTemporaryDir dir;
         QWidget window;
         using Run = qn::ui::HelperOutcome;
-        const auto run = [&](const QString& body, int limitMs = 5000, int progressDelayMs = -1) {
-            QFile f(dir.filePath(body.isEmpty() ? "missing" : "helper.sh"));
-            if (!body.isEmpty() && f.open(QIODevice::WriteOnly)) {
-                f.write("#!/bin/sh\n" + body.toUtf8() + "\n");
-                f.close();
-                f.setPermissions(f.permissions() | QFile::ExeOwner);
-            }
-            const Run out = qn::ui::RunHelper(&window, {f.fileName(), {}, limitMs, progressDelayMs, 1000});
+        const auto run = [&](const QString& script, int limitMs = 5000, int progressDelayMs = -1) {
+            const QString program = script.isEmpty() ? "/nonexistent/helper" : "/bin/sh";
+            const Run out =
+                qn::ui::RunHelper(&window, {program, {"-c", script}, limitMs, progressDelayMs, 1000});
             // However it ended, the window takes input again and the hourglass is gone.
             if (!window.isEnabled() || QApplication::overrideCursor()) qFatal("window left waiting");
             return out;
