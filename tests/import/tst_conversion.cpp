@@ -45,6 +45,10 @@ QStringList mdbExport(const QString& path) {
     return QString::fromUtf8(p.readAllStandardOutput()).split("\x1e", Qt::SkipEmptyParts);
 }
 
+// The formats the sample is written in, and how the report names each.
+const QList<std::tuple<const char*, Options, QString>> Formats = {
+    {"Jet 3", {Format::Jet3}, "Access 97, code page 1252"}, {"Jet 4", {}, "Access 2000"}};
+
 } // namespace
 
 class TestConversion : public QObject {
@@ -69,108 +73,96 @@ private slots:
             QFile::remove(dir.filePath(f));
     }
 
-    void everyValueKept_data() {
-        QTest::addColumn<int>("format");
-        QTest::addColumn<bool>("compress");
-        QTest::newRow("Jet 3") << int(Format::Jet3) << false;
-        QTest::newRow("Jet 4, compressed text") << int(Format::Jet4) << true;
-        QTest::newRow("Jet 4, plain UCS-2") << int(Format::Jet4) << false;
-    }
-    // mdb-export reads the files as written; the conversion keeps every value, Null apart from the
-    // empty text, the long memo whole, and leaves out the deleted row; it replaces an archive of the
-    // new name as a whole, and leaves the old file unchanged.
-    void everyValueKept() {
-        QFETCH(int, format);
-        QFETCH(bool, compress);
-        Layout layout;
-        QVERIFY(Write(oldPath, Build({SampleTipsTable()}, {Format(format), 1252, compress}, &layout)));
-        QVERIFY(layout.memoPages.size() >= 5); // the long memo takes a chain of pages
-        const QByteArray before = EngineFixture::fileBytes(oldPath);
-        QCOMPARE(mdbExport(oldPath), asText(SampleTips(true), true)); // libmdb 1.0.0 lists the deleted row
-        EngineFixture::addTip(*EngineFixture::createTipsDatabase(newPath), "Vecchio"); // to be replaced whole
-        const qn::ui::HelperOutcome out = convert({oldPath, newPath});
-        QCOMPARE(out.exitCode, int(tipsdb::Converted));
-        QCOMPARE(out.report,
-                 "Archivio: " + oldPath + (format ? " (Access 2000)" : " (Access 97, code page 1252)") +
-                     "\nTips letti: 5\nTips convertiti: 5\nEsito: tutti i tips sono stati convertiti.\n");
-        QCOMPARE(storedRows(newPath), asText(SampleTips()));
-        QCOMPARE(EngineFixture::fileBytes(oldPath), before);
-        QCOMPARE(files(), QStringList({"nuovo.mdb", "vecchio.mdb"}));
-        // The next tip is numbered after the highest key kept.
-        auto converted = qn::DBEngine::Workspaces(0).OpenDatabase(newPath, true, false);
-        QCOMPARE(tipsdb::CheckCompatibility(*converted), tipsdb::Compatibility::Compatible);
-        QCOMPARE(EngineFixture::addTip(*converted, "Nuovo"), 22);
+    // mdb-export reads the generator's files as they are meant, the deleted row too.
+    void mdbExportReadsTheFiles() {
+        for (const auto& [name, options, format] : Formats) {
+            Layout layout;
+            QVERIFY2(Write(oldPath, Build({SampleTipsTable()}, options, &layout)), name);
+            QVERIFY(layout.memoPages.size() >= 5); // the long memo takes a chain of pages
+            QCOMPARE(mdbExport(oldPath), asText(SampleTips(true), true));
+        }
     }
 
-    // Jet 3 text is decoded from the code page the header names.
-    void codePageOfTheHeader() {
-        const QList<QVariantList> tip = {{1, "Žluťoučký kůň", "ďábelské ódy", "", Null, Null, 1, "C"}};
-        QVERIFY(Write(oldPath, Build({TipsTable(tip)}, {Format::Jet3, 1250})));
-        const qn::ui::HelperOutcome out = convert({oldPath, newPath});
-        QVERIFY(out.exitCode == tipsdb::Converted && out.report.contains("(Access 97, code page 1250)\n"));
-        QCOMPARE(storedRows(newPath), asText(tip));
-    }
-
-    // Files that are not tips archives of the old formats: nothing is written.
-    void refused_data() {
+    // Every value kept exactly (Null apart from the empty text, the long memo whole, text in the code
+    // page the header names, the deleted row left out); what the new table cannot hold changed and
+    // reported; files that are not old tips archives refused. An archive of the new name is replaced
+    // as a whole, or left as it was after a refusal; the old file is never changed.
+    void conversions_data() {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("reason");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("report"); // %1: the old file
+        QTest::addColumn<QStringList>("stored");
+        const QString all =
+            "Tips letti: %1\nTips convertiti: %1\nEsito: tutti i tips sono stati convertiti.\n";
+        for (const auto& [name, options, format] : Formats)
+            QTest::newRow(name) << Build({SampleTipsTable()}, options) << 0
+                                << "Archivio: %1 (" + format + ")\n" + all.arg(5) << asText(SampleTips());
+        const QList<QVariantList> czech = {{1, "Žluťoučký kůň", "ďábelské ódy", "", Null, Null, 1, "C"}};
+        QTest::newRow("Jet 3, code page 1250")
+            << Build({TipsTable(czech)}, {Format::Jet3, 1250}) << 0
+            << "Archivio: %1 (Access 97, code page 1250)\n" + all.arg(1) << asText(czech);
+
+        Table t = TipsTable({{4, QString(70, 'T'), "a", Null, Null, Null, 300, Null},
+                             {4, "Doppio", "b", Null, Null, Null, 1, Null},
+                             {Null, "Senza chiave", "c", Null, Null, Null, 0, Null},
+                             {9, "Ultimo", "d", Null, Null, Null, 2, Null}});
+        t.columns[6].type = Int;
+        t.declaredRows = 6;
+        Layout layout;
+        const QByteArray changed = Build({t}, {}, &layout);
+        const QString at = QString("\" (pagina %1, riga ").arg(layout.dataPages[0]);
+        QTest::newRow("tips changed")
+            << changed << int(tipsdb::Incomplete)
+            << "Archivio: %1 (Access 2000)\nTips letti: 4\nTips convertiti: 4\nTip \"" + QString(60, 'T') +
+                   at +
+                   "0): Titolo troncato a 60 caratteri (ne aveva 70); Bookmark 300 fuori dall'intervallo "
+                   "0-255: lasciato vuoto\nTip \"Doppio" +
+                   at + "1): KeyPrimary 4 ripetuto: il tip ha un nuovo numero\nTip \"Senza chiave" + at +
+                   "2): KeyPrimary vuoto: il tip ha un nuovo numero\nLa tabella dichiara 6 tips, ne sono "
+                   "stati trovati 4.\nEsito: il nuovo archivio è stato creato, ma non tutti i tips sono "
+                   "stati convertiti esattamente.\n"
+            << asText({{4, QString(60, 'T'), "a", Null, Null, Null, Null, Null},
+                       {9, "Ultimo", "d", Null, Null, Null, 2, Null},
+                       {10, "Doppio", "b", Null, Null, Null, 1, Null},
+                       {11, "Senza chiave", "c", Null, Null, Null, 0, Null}});
+
+        const auto refused = [](const char* name, const QByteArray& file, const QString& reason) {
+            QTest::newRow(name) << file << int(tipsdb::Refused)
+                                << "Conversione non riuscita: " + reason + "\n"
+                                << QStringList{"1|Vecchio|<null>|<null>|<null>|<null>|<null>|<null>"};
+        };
         const auto tips = [](const std::function<void(Table&)>& change) {
             Table t = TipsTable({{1, "Uno", "corpo", "Varie", Null, Null, 0, Null}});
             change(t);
             return Build({t});
         };
-        QTest::newRow("a field missing") << tips([](Table& t) { t.columns.removeAt(7); })
-                                         << "la tabella TipsTable non ha il campo Linguaggio.";
-        QTest::newRow("a field in other case") << tips([](Table& t) { t.columns[1].name = "titolo"; })
-                                               << "la tabella TipsTable non ha il campo Titolo.";
-        QTest::newRow("a key that is text")
-            << tips([](Table& t) { t.columns[0].type = Text; })
-            << "il campo KeyPrimary è di un tipo che non si può convertire (tipo 10).";
-        const QByteArray good = tips([](Table&) {});
-        QTest::newRow("Access 2007")
-            << QByteArray(good).replace(4, 15, "Standard ACE DB")
-            << "il file è nel formato di Access 2007 o successivo, che non si converte.";
-        QTest::newRow("not Access") << QByteArray(8192, 'x')
-                                    << "il file non è un archivio di Access 97 o Access 2000.";
+        refused("a field missing", tips([](Table& t) { t.columns.removeAt(7); }),
+                "la tabella TipsTable non ha il campo Linguaggio.");
+        refused("a field in other case", tips([](Table& t) { t.columns[1].name = "titolo"; }),
+                "la tabella TipsTable non ha il campo Titolo.");
+        refused("a key that is text", tips([](Table& t) { t.columns[0].type = Text; }),
+                "il campo KeyPrimary è di un tipo che non si può convertire (tipo 10).");
+        refused("Access 2007", tips([](Table&) {}).replace(4, 15, "Standard ACE DB"),
+                "il file è nel formato di Access 2007 o successivo, che non si converte.");
+        refused("not Access", QByteArray(8192, 'x'), "il file non è un archivio di Access 97 o Access 2000.");
     }
-    void refused() {
+    void conversions() {
         QFETCH(QByteArray, file);
-        QFETCH(QString, reason);
+        QFETCH(int, status);
+        QFETCH(QString, report);
+        QFETCH(QStringList, stored);
         QVERIFY(Write(oldPath, file));
+        EngineFixture::addTip(*EngineFixture::createTipsDatabase(newPath), "Vecchio");
         const qn::ui::HelperOutcome out = convert({oldPath, newPath});
-        QCOMPARE(out.exitCode, int(tipsdb::Refused));
-        QCOMPARE(out.report, "Conversione non riuscita: " + reason + "\n");
-        QCOMPARE(files(), QStringList{"vecchio.mdb"});
-    }
-
-    // What the new table cannot hold as it stands is changed, reported, and the status says so.
-    void changedTips() {
-        Table t = TipsTable({{4, QString(70, 'T'), "a", Null, Null, Null, 300, Null},
-                             {4, "Doppio", "b", Null, Null, Null, 1, Null},
-                             {Null, "Senza chiave", "c", Null, Null, Null, 0, Null},
-                             {9, "Ultimo", "d", Null, Null, Null, 2, Null}});
-        t.columns[1].size = 255;
-        t.columns[6].type = Int;
-        t.declaredRows = 6;
-        Layout layout;
-        QVERIFY(Write(oldPath, Build({t}, {}, &layout)));
-        const QString at = QString("\" (pagina %1, riga ").arg(layout.dataPages[0]);
-        const qn::ui::HelperOutcome out = convert({oldPath, newPath});
-        QCOMPARE(out.exitCode, int(tipsdb::Incomplete));
-        QCOMPARE(out.report,
-                 "Archivio: " + oldPath + " (Access 2000)\nTips letti: 4\nTips convertiti: 4\nTip \"" +
-                     QString(60, 'T') + at +
-                     "0): Titolo troncato a 60 caratteri (ne aveva 70); Bookmark 300 fuori dall'intervallo "
-                     "0-255: lasciato vuoto\nTip \"Doppio" +
-                     at + "1): KeyPrimary 4 ripetuto: il tip ha un nuovo numero\nTip \"Senza chiave" + at +
-                     "2): KeyPrimary vuoto: il tip ha un nuovo numero\nLa tabella dichiara 6 tips, ne sono "
-                     "stati trovati 4.\nEsito: il nuovo archivio è stato creato, ma non tutti i tips sono "
-                     "stati convertiti esattamente.\n");
-        QCOMPARE(storedRows(newPath), asText({{4, QString(60, 'T'), "a", Null, Null, Null, Null, Null},
-                                              {9, "Ultimo", "d", Null, Null, Null, 2, Null},
-                                              {10, "Doppio", "b", Null, Null, Null, 1, Null},
-                                              {11, "Senza chiave", "c", Null, Null, Null, 0, Null}}));
+        QCOMPARE(out.exitCode, status);
+        QCOMPARE(out.report, report.replace("%1", oldPath));
+        QCOMPARE(storedRows(newPath), stored);
+        QCOMPARE(EngineFixture::fileBytes(oldPath), file);
+        QCOMPARE(files(), QStringList({"nuovo.mdb", "vecchio.mdb"}));
+        // The next tip is numbered after the highest key kept.
+        auto converted = qn::DBEngine::Workspaces(0).OpenDatabase(newPath, true, false);
+        QCOMPARE(tipsdb::CheckCompatibility(*converted), tipsdb::Compatibility::Compatible);
+        QCOMPARE(EngineFixture::addTip(*converted, "Nuovo"), stored.last().section('|', 0, 0).toInt() + 1);
     }
 
     // The command line: too few arguments, the old file as the destination, a destination in use.

@@ -84,7 +84,7 @@ struct Builder {
         if (!jet4) return QStringEncoder(("windows-" + QByteArray::number(o.codePage)).constData()).encode(s);
         QByteArray plain, packed("\xff\xfe", 2);
         // Compressed, runs of characters under 0x100 take a byte each; a zero byte switches runs.
-        bool packable = o.compress && !(memo && s.size() > 1024), small = true;
+        bool packable = !(memo && s.size() > 1024), small = true;
         for (QChar c : s) {
             const ushort u = c.unicode();
             plain += num(u, 2);
@@ -143,27 +143,25 @@ struct Builder {
 
     // The counts and usage maps, an entry for each column (25 bytes, Jet 3: 18), the column names.
     QByteArray definition(const Table& t, quint32 usedMap, quint32 freeMap, bool system) const {
-        const int cols = int(t.columns.size()), at = jet4 ? 40 : 20;
+        const int cols = int(t.columns.size());
         const auto live = std::ranges::count_if(t.rows, [](const Row& r) { return !r.deleted; });
         const auto vars =
             std::ranges::count_if(t.columns, [](const Column& c) { return !fixedSize(c.type); });
-        QByteArray d(jet4 ? 63 : 43, '\0');
-        d.replace(0, 2, "\x02\x01");
-        put(d, jet4 ? 16 : 12, t.declaredRows >= 0 ? t.declaredRows : live, 4);
-        d.replace(at, 7, (system ? "S" : "N") + num(cols, 2) + num(vars, 2) + num(cols, 2));
-        d.replace(at + 15, 8, num(usedMap, 4) + num(freeMap, 4));
+        // Row count; table type, column counts, no indexes, usage maps.
+        QByteArray d = "\x02\x01" + num(0, jet4 ? 14 : 10) +
+                       num(t.declaredRows >= 0 ? t.declaredRows : live, 4) + num(0, jet4 ? 20 : 4) +
+                       (system ? "S" : "N") + num(cols, 2) + num(vars, 2) + num(cols, 2) + num(0, 8) +
+                       num(usedMap, 4) + num(freeMap, 4);
         for (int i = 0, fixedAt = 0, var = 0; i < cols; ++i) {
-            const Column& c = t.columns[i];
-            const int fixed = fixedSize(c.type);
-            // Type, column number, index among the variable ones, column number again.
-            QByteArray e = char(c.type) + QByteArray(jet4 ? 4 : 0, '\0') + num(i, 2) +
-                           num(fixed ? 0 : var++, 2) + num(i, 2) + QByteArray(jet4 ? 14 : 11, '\0');
-            e[jet4 ? 15 : 13] = char(fixed ? 0x03 : 0x02); // fixed length, may be Null
-            if (jet4 && o.compress && (c.type == Text || c.type == Memo)) e[16] = 0x01;
-            put(e, e.size() - 4, fixed ? fixedAt : 0, 2);
-            put(e, e.size() - 2, fixed ? fixed : c.type == Text ? c.size * offset : 0, 2);
+            const Type type = t.columns[i].type;
+            const int fixed = fixedSize(type), length = fixed + (type == Text ? 255 * offset : 0);
+            // Type, column number, index among the variable ones, column number again, flags (fixed
+            // length, may be Null), Jet 4: compressed text; where a fixed field lies, the length.
+            d += char(type) + num(0, jet4 ? 4 : 0) + num(i, 2) + num(fixed ? 0 : var++, 2) + num(i, 2) +
+                 num(0, jet4 ? 4 : 6) + char(fixed ? 0x03 : 0x02) +
+                 num(type == Text || type == Memo, jet4 ? 5 : 0) + num(fixed ? fixedAt : 0, 2) +
+                 num(length, 2);
             fixedAt += fixed;
-            d += e;
         }
         for (const Column& c : t.columns)
             d += name(c.name);
@@ -198,7 +196,7 @@ struct Builder {
         newPage(false); // the database page
         newPage(true);  // the usage maps
         QList<Table> all{{"MSysObjects"}};
-        all[0].columns = {{"Id", Long},  {"ParentId", Long}, {"Name", Text, 128},
+        all[0].columns = {{"Id", Long},  {"ParentId", Long}, {"Name", Text},
                           {"Type", Int}, {"Flags", Long},    {"LvProp", Ole}};
         all += tables;
         QList<int> defs;
@@ -244,9 +242,8 @@ bool Write(const QString& path, const QByteArray& bytes) {
 
 Table TipsTable(const QList<QVariantList>& tips) {
     Table t{"TipsTable"};
-    t.columns = {{"KeyPrimary", Long},    {"Titolo", Text, 60},        {"Procedura", Memo},
-                 {"Categoria", Text, 30}, {"ChiaveRicerca", Text, 20}, {"Note", Text, 50},
-                 {"Bookmark", Byte},      {"Linguaggio", Text, 10}};
+    t.columns = {{"KeyPrimary", Long}, {"Titolo"}, {"Procedura", Memo}, {"Categoria"},
+                 {"ChiaveRicerca"},    {"Note"},   {"Bookmark", Byte},  {"Linguaggio"}};
     for (const QVariantList& values : tips)
         t.rows << Row{values};
     return t;

@@ -14,7 +14,6 @@ enum Type : quint8 { Byte = 0x02, Int = 0x03, Long = 0x04, Text = 0x0a, Ole = 0x
 struct Column {
     QString name;
     Type type = Text;
-    int size = 0; // Text: characters
 };
 // One value per column: invalid is Null, a QString text, a QByteArray stored as it is, else a number.
 struct Row {
@@ -30,7 +29,6 @@ struct Table {
 struct Options {
     Format format = Format::Jet4;
     quint16 codePage = 1252; // Jet 3: the code page of every text, named in the header
-    bool compress = true;    // Jet 4: compressed UCS-2 wherever it is shorter
 };
 // Where the parts of a file went, for tests that damage them.
 struct Layout {

@@ -15,9 +15,6 @@ namespace {
 
 const QVariant Null;
 const QString Refused = "Quillnote - DB corrente: nessuno!";
-const QList<QVariantList> Tips = {{2, "Zeta finale", "z", Null, Null, Null, 1, Null},
-                                  {5, "Perché così", "Usa “questo” €\r\nfine", "Varie", "", Null, 0, "VB"},
-                                  {9, "Alfa", "", Null, Null, Null, 255, Null}};
 
 QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
@@ -73,8 +70,8 @@ private slots:
             QCOMPARE(filesIn(w.dir.path()), QStringList({"Quillnote.mdb", "vecchio.mdb"}));
         };
         Layout layout;
-        const QByteArray jet3 = Build({TipsTable(Tips)}, {Format::Jet3}),
-                         jet4 = Build({TipsTable(Tips)}, {}, &layout);
+        const QByteArray jet3 = Build({TipsTable({})}, {Format::Jet3}),
+                         jet4 = Build({TipsTable({})}, {}, &layout);
         refused(QByteArray(jet4).replace(4, 15, "Standard ACE DB"), {QMessageBox::Ok}, 1,
                 Box(is + "di Access 2007 o di una versione successiva.\nQuesto formato non si può aprire né "
                          "convertire: salvarlo da Access nel formato di Access 2000 e aprire quel file.",
@@ -85,9 +82,7 @@ private slots:
                     QString::number(jet3.size() - 10) +
                     " byte non sono un numero intero di pagine di 2048 byte.",
                 QMessageBox::Critical));
-        Table other = TipsTable(Tips);
-        other.name = "Ricette";
-        refused(Build({other}), {QMessageBox::Yes, QMessageBox::Ok}, 2,
+        refused(Build({{"Ricette", TipsTable({}).columns}}), {QMessageBox::Yes, QMessageBox::Ok}, 2,
                 failed.arg("L'archivio non contiene la tabella TipsTable."));
         // libmdb loops on it, allocating, until the helper's memory or time limit stops it.
         QByteArray hang = jet4;
@@ -96,11 +91,11 @@ private slots:
         refused(jet3, {QMessageBox::No}, 1, question.arg("Access 97"));
         refused(jet3, {QMessageBox::Yes}, 2, question.arg("Access 97"));
 
-        QList<QVariantList> tips = Tips;
-        QStringList titles = {"Alfa", "Perché così"};
-        for (int i = 0; i < 900; ++i) { // over 1 MiB: the progress dialog shows at once
-            titles << QString("Tip %1").arg(i, 4, 10, QChar('0'));
-            tips << QVariantList{100 + i, titles.last(), QString(1200, 'x'), "Varie", Null, Null, 0, Null};
+        QList<QVariantList> tips;
+        QStringList titles;
+        for (int i = 0; i < 900; ++i) { // over 1 MiB (the progress dialog shows at once), keys against titles
+            titles << QString("Tip %1").arg(i, 3, 10, QChar('0'));
+            tips << QVariantList{1000 - i, titles.last(), QString(1200, 'x'), "Varie", Null, Null, 0, Null};
         }
         QVERIFY(Write(oldPath, Build({TipsTable(tips)})));
         const QByteArray before = EngineFixture::fileBytes(oldPath);
@@ -127,7 +122,7 @@ private slots:
         QCOMPARE(w.said().mid(boxes),
                  QStringList({question.arg("Access 2000"),
                               Box("Conversione completata.\nArchivio: " + oldPath +
-                                      " (Access 2000)\nTips letti: 903\nTips convertiti: 903\nEsito: tutti i "
+                                      " (Access 2000)\nTips letti: 900\nTips convertiti: 900\nEsito: tutti i "
                                       "tips sono stati convertiti.",
                                   QMessageBox::Information)}));
         QCOMPARE(w.boxes.seen().value(boxes).defaultButton, QMessageBox::Yes);
@@ -136,8 +131,8 @@ private slots:
                               "Microsoft Access (*mdb) (*.mdb)"}));
         QVERIFY(progressShown && hourglass && w.win->isEnabled());
         QCOMPARE(w.win->windowTitle(), "Quillnote - DB corrente: vecchio-convertito.mdb");
-        QCOMPARE(w.items("cboTitoli"), titles << "Zeta finale");
-        QCOMPARE(w.tip(), "Alfa 1  di  903");
+        QCOMPARE(w.items("cboTitoli"), titles);
+        QCOMPARE(w.tip(), "Tip 000 1  di  900");
         QCOMPARE(EngineFixture::fileBytes(oldPath), before);
         QCOMPARE(filesIn(w.dir.path()),
                  QStringList({"Quillnote.mdb", "vecchio-convertito.mdb", "vecchio.mdb"}));
@@ -160,12 +155,12 @@ private slots:
         QCOMPARE(run("sleep 30", 300).kind, Run::TimedOut);
         QVERIFY(clock.elapsed() < 3000);
         QCOMPARE(run("kill -SEGV $$").kind, Run::Crashed);
-        Run out = run("head -c 3000000 /dev/zero | tr '\\0' x >&2; exit 2");
-        QCOMPARE(QList<int>({out.kind, out.exitCode, int(out.report.size()), out.reportCut}),
-                 QList<int>({Run::Finished, 2, 1000, 1}));
-        out = run("echo progresso 5 10; echo rumore; echo progresso 10 10; echo x >&2");
-        QCOMPARE(QList<long>({out.done, out.total, long(out.report.size()), out.reportCut}),
-                 QList<long>({10, 10, 2, 0}));
+        // Progress lines amid other output; 3 MB of report, of which 1000 bytes are kept.
+        const Run out = run("echo progresso 5 10; echo rumore; echo progresso 10 10; head -c 3000000 "
+                            "/dev/zero | tr '\\0' x >&2; exit 2");
+        QCOMPARE(QList<long>(
+                     {out.kind, out.exitCode, out.done, out.total, long(out.report.size()), out.reportCut}),
+                 QList<long>({Run::Finished, 2, 10, 10, 1000, 1}));
         QCOMPARE(run({}).kind, Run::FailedToStart);
         QTimer::singleShot(300, [] { // Annulla in the progress dialog stops the helper
             for (QWidget* t : QApplication::topLevelWidgets())
