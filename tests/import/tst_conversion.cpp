@@ -167,12 +167,12 @@ private slots:
 
     // The command line: too few arguments, the old file as the destination, a destination in use.
     void commandLine() {
-        QVERIFY(Write(oldPath, Build({SampleTipsTable()})));
-        const QByteArray before = EngineFixture::fileBytes(oldPath);
+        const QByteArray file = Build({SampleTipsTable()});
+        QVERIFY(Write(oldPath, file));
         QVERIFY(convert({oldPath}).report.startsWith("uso: quillnote-import"));
         QCOMPARE(convert({oldPath, dir.filePath("./vecchio.mdb")}).report,
                  "Conversione non riuscita: il nuovo archivio non può sostituire il file da convertire.\n");
-        QCOMPARE(EngineFixture::fileBytes(oldPath), before);
+        QCOMPARE(EngineFixture::fileBytes(oldPath), file);
         {
             auto inUse = EngineFixture::createTipsDatabase(newPath);
             EngineFixture::addTip(*inUse, "Esistente");
@@ -186,17 +186,16 @@ private slots:
     // archive or none at all, never a temporary file.
     void damagedFiles_data() {
         QTest::addColumn<QByteArray>("file");
-        for (Format format : {Format::Jet3, Format::Jet4}) {
+        for (const auto& [name, options, format] : Formats) {
             Layout l;
-            const QByteArray good = Build({SampleTipsTable()}, {format}, &l);
-            const char* name = format == Format::Jet3 ? "Jet 3" : "Jet 4";
+            const QByteArray good = Build({SampleTipsTable()}, options, &l);
             // Cut at the end of a page (read by libmdb) and inside one (refused before).
             for (qsizetype n = l.pageSize; n < good.size(); n += 4 * l.pageSize) {
                 QTest::addRow("%s cut after %lld pages", name, n / l.pageSize) << good.left(n);
                 QTest::addRow("%s cut at %lld", name, n + 999) << good.left(n + 999);
             }
             // Flipped bits in each kind of page: usage maps, catalog, definition, data, long values.
-            QRandomGenerator random(uint(format) + 1);
+            QRandomGenerator random(uint(options.format) + 1);
             for (int p : {1, 2, l.definitionPage, l.dataPages[0], l.catalogPages[0], l.memoPages.first(),
                           l.memoPages.last()}) {
                 QByteArray bad = good;

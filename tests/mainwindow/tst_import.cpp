@@ -20,13 +20,14 @@ QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// Clicks cmdOpenNewDB, picks `oldPath` and gives the save dialog, if one comes, to `save`. Returns
-// how many file dialogs came, -1 when not every box `answers` answers came.
+// Clicks cmdOpenNewDB, picks `oldPath`, gives the save dialog to `save` and the progress dialog to
+// `progress`. Returns how many of these dialogs came, -1 when not every box `answers` answers came.
 int openOld(ArchiveWindow& w, const QString& oldPath, const Answers& answers,
-            const std::function<void(QFileDialog*)>& save) {
+            const std::function<void(QFileDialog*)>& save, const DialogDriver::Action& progress = {}) {
     DialogDriver driver;
     driver.onFileDialog([&](QFileDialog* d) { DialogDriver::typeAndConfirm(d, oldPath); });
     driver.onFileDialog(save);
+    if (progress) driver.onNext("QProgressDialog", progress);
     return w.click("cmdOpenNewDB", answers) ? driver.done() : -1;
 }
 
@@ -101,24 +102,19 @@ private slots:
         const QByteArray before = EngineFixture::fileBytes(oldPath);
         const int boxes = w.boxes.count();
         QStringList dialog;
-        bool progressShown = false, hourglass = false;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            for (QWidget* t : QApplication::topLevelWidgets())
-                progressShown = progressShown || (t->objectName() == "ConversionProgress" && t->isVisible());
-            const QCursor* cursor = QApplication::overrideCursor();
-            hourglass = hourglass || (cursor && cursor->shape() == Qt::WaitCursor && !w.win->isEnabled());
-        });
-        poll.start(5);
-        QCOMPARE(openOld(w, oldPath, {QMessageBox::Yes, QMessageBox::Ok},
-                         [&](QFileDialog* d) {
-                             auto* name = d->findChild<QLineEdit*>("fileNameEdit");
-                             dialog << name->text() << d->directory().absolutePath() << d->windowTitle()
-                                    << d->nameFilters();
-                             QTest::keyClick(name, Qt::Key_Return);
+        bool waiting = false; // while the progress dialog shows: the hourglass, the window disabled
+        const auto save = [&](QFileDialog* d) {
+            dialog = QStringList{d->findChild<QLineEdit*>("fileNameEdit")->text(),
+                                 d->directory().absolutePath(), d->windowTitle()} +
+                     d->nameFilters();
+            QTest::keyClick(d, Qt::Key_Return);
+        };
+        QCOMPARE(openOld(w, oldPath, {QMessageBox::Yes, QMessageBox::Ok}, save,
+                         [&](QWidget*) {
+                             const QCursor* cursor = QApplication::overrideCursor();
+                             waiting = cursor && cursor->shape() == Qt::WaitCursor && !w.win->isEnabled();
                          }),
-                 2);
-        poll.stop();
+                 3);
         QCOMPARE(w.said().mid(boxes),
                  QStringList({question.arg("Access 2000"),
                               Box("Conversione completata.\nArchivio: " + oldPath +
@@ -129,7 +125,7 @@ private slots:
         QCOMPARE(dialog,
                  QStringList({"vecchio-convertito.mdb", w.dir.path(), "Digita il nome del DB convertito",
                               "Microsoft Access (*mdb) (*.mdb)"}));
-        QVERIFY(progressShown && hourglass && w.win->isEnabled());
+        QVERIFY(waiting && w.win->isEnabled());
         QCOMPARE(w.win->windowTitle(), "Quillnote - DB corrente: vecchio-convertito.mdb");
         QCOMPARE(w.items("cboTitoli"), titles);
         QCOMPARE(w.tip(), "Tip 000 1  di  900");
