@@ -33,10 +33,8 @@ Base base(Format format, int fillerTips) {
     for (int i = 0; i < fillerTips; ++i)
         t.rows.append({{100 + i, QStringLiteral("Tip %1").arg(i), QString(50 + i * 37 % 900, QChar(0xe8)),
                         QStringLiteral("Varie"), QVariant(), QStringLiteral("n"), i % 2, QVariant()}});
-    Options o;
-    o.format = format;
     Base b;
-    b.bytes = Build({t}, o, &b.layout);
+    b.bytes = Build({t}, format, &b.layout);
     return b;
 }
 

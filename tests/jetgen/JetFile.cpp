@@ -42,8 +42,9 @@ void rc4(char* data, int length) {
 constexpr quint32 Lval = 0x4c41564c; // "LVAL", the owner of long value pages
 
 struct Builder {
-    const Options& o;
-    const bool jet4 = o.format == Format::Jet4;
+    const Format format;
+    const int codePage;
+    const bool jet4 = format == Format::Jet4;
     const int size = jet4 ? 4096 : 2048, rowsAt = jet4 ? 14 : 10, offset = jet4 ? 2 : 1;
     QByteArrayList pages{};
     QList<int> memoPages{};
@@ -81,7 +82,7 @@ struct Builder {
     }
 
     QByteArray text(const QString& s, bool memo) const {
-        if (!jet4) return QStringEncoder(("windows-" + QByteArray::number(o.codePage)).constData()).encode(s);
+        if (!jet4) return QStringEncoder(("windows-" + QByteArray::number(codePage)).constData()).encode(s);
         QByteArray plain, packed("\xff\xfe", 2);
         // Compressed, runs of characters under 0x100 take a byte each; a zero byte switches runs.
         bool packable = !(memo && s.size() > 1024), small = true;
@@ -95,8 +96,7 @@ struct Builder {
         return packable && packed.size() < plain.size() ? packed : plain;
     }
 
-    // The 12-byte field that stands in the row (length and kind, pointer), the value after it
-    // while it is short.
+    // The 12-byte field in the row (length and kind, pointer), the value after it while it is short.
     QByteArray longValue(const QByteArray& data, qsizetype room) {
         const int oneRow = size - rowsAt - 2;
         if (data.size() <= 64 && data.size() <= room) return num(data.size() | 0x80000000u, 12) + data;
@@ -116,19 +116,14 @@ struct Builder {
     // Column count, fixed fields, variable ones, their offsets backwards and the null mask.
     QByteArray row(const Table& t, const Row& r) {
         const int cols = int(t.columns.size());
-        QByteArray row = num(cols, offset), mask((cols + 7) / 8, '\0');
-        for (const Column& c : t.columns)
-            row.append(fixedSize(c.type), '\0');
-        QByteArray offsets;
-        for (int i = 0, fixedAt = offset; i < cols; ++i) {
+        QByteArray row = num(cols, offset), mask((cols + 7) / 8, '\0'), offsets;
+        for (int i = 0; i < cols; ++i) // the fixed fields first, in column order; Null ones are zeros
+            row += num(r.values.value(i).toLongLong(), fixedSize(t.columns[i].type));
+        for (int i = 0; i < cols; ++i) {
             const Type type = t.columns[i].type;
             const QVariant v = r.values.value(i);
             if (v.isValid()) mask[i / 8] = char(mask[i / 8] | 1 << i % 8);
-            if (fixedSize(type)) {
-                if (v.isValid()) put(row, fixedAt, v.toLongLong(), fixedSize(type));
-                fixedAt += fixedSize(type);
-                continue;
-            }
+            if (fixedSize(type)) continue;
             offsets.prepend(num(row.size(), offset));
             if (!v.isValid()) continue;
             const QByteArray data =
@@ -144,9 +139,8 @@ struct Builder {
     // The counts and usage maps, an entry for each column (25 bytes, Jet 3: 18), the column names.
     QByteArray definition(const Table& t, quint32 usedMap, quint32 freeMap, bool system) const {
         const int cols = int(t.columns.size());
-        const auto live = std::ranges::count_if(t.rows, [](const Row& r) { return !r.deleted; });
-        const auto vars =
-            std::ranges::count_if(t.columns, [](const Column& c) { return !fixedSize(c.type); });
+        const auto live = std::ranges::count_if(t.rows, [](auto& r) { return !r.deleted; });
+        const auto vars = std::ranges::count_if(t.columns, [](auto& c) { return !fixedSize(c.type); });
         // Row count; table type, column counts, no indexes, usage maps.
         QByteArray d = "\x02\x01" + num(0, jet4 ? 14 : 10) +
                        num(t.declaredRows >= 0 ? t.declaredRows : live, 4) + num(0, jet4 ? 20 : 4) +
@@ -155,8 +149,7 @@ struct Builder {
         for (int i = 0, fixedAt = 0, var = 0; i < cols; ++i) {
             const Type type = t.columns[i].type;
             const int fixed = fixedSize(type), length = fixed + (type == Text ? 255 * offset : 0);
-            // Type, column number, index among the variable ones, column number again, flags (fixed
-            // length, may be Null), Jet 4: compressed text; where a fixed field lies, the length.
+            // Type, number, index among the variable ones, number, flags, Jet 4: compressed, offset, length.
             d += char(type) + num(0, jet4 ? 4 : 0) + num(i, 2) + num(fixed ? 0 : var++, 2) + num(i, 2) +
                  num(0, jet4 ? 4 : 6) + char(fixed ? 0x03 : 0x02) +
                  num(type == Text || type == Memo, jet4 ? 5 : 0) + num(fixed ? fixedAt : 0, 2) +
@@ -219,7 +212,7 @@ struct Builder {
         }
         QByteArray& db = pages[0];
         db.replace(0, 21, QByteArray("\0\1\0\0Standard Jet DB\0", 20) + char(jet4 ? 1 : 0));
-        if (!jet4) put(db, 0x3c, o.codePage, 2);
+        if (!jet4) put(db, 0x3c, codePage, 2);
         rc4(db.data() + 0x18, jet4 ? 128 : 126);
         const QByteArray file = pages.join();
         if (layout)
@@ -231,8 +224,8 @@ struct Builder {
 
 } // namespace
 
-QByteArray Build(const QList<Table>& tables, const Options& options, Layout* layout) {
-    return Builder{options}.build(tables, layout);
+QByteArray Build(const QList<Table>& tables, Format format, Layout* layout, int codePage) {
+    return Builder{format, codePage}.build(tables, layout);
 }
 
 bool Write(const QString& path, const QByteArray& bytes) {

@@ -1,8 +1,6 @@
 #pragma once
-// Writes small Access archives of the Jet 3 (Access 97) and Jet 4 (Access 2000) formats, after the
-// format notes of Debian's libmdb3 (HACKING.md), so the conversion is tested on files whose every
-// byte the test knows: the database page, usage maps, the catalog MSysObjects (page 2), table
-// definitions, data pages and long value (memo) pages. No indexes: reading a table needs none.
+// Small Access archives of the Jet 3 (Access 97) and Jet 4 (Access 2000) formats, after the notes of
+// Debian's libmdb3 (HACKING.md), whose every byte the tests know. No indexes: reading needs none.
 
 #include <QVariant>
 
@@ -26,10 +24,6 @@ struct Table {
     QList<Row> rows{};
     int declaredRows = -1; // the row count in the definition; -1: the rows not deleted
 };
-struct Options {
-    Format format = Format::Jet4;
-    quint16 codePage = 1252; // Jet 3: the code page of every text, named in the header
-};
 // Where the parts of a file went, for tests that damage them.
 struct Layout {
     int pageSize = 0, definitionPage = 0;          // of the first table given
@@ -37,16 +31,16 @@ struct Layout {
     qsizetype firstPropertyEntry = -1;             // file offset of the first table property's length
 };
 
-QByteArray Build(const QList<Table>& tables, const Options& options = {}, Layout* layout = nullptr);
+// `codePage`: Jet 3's, of every text, named in the header.
+QByteArray Build(const QList<Table>& tables, Format format = Format::Jet4, Layout* layout = nullptr,
+                 int codePage = 1252);
 bool Write(const QString& path, const QByteArray& bytes);
 
-// TipsTable as the old program made it; each tip lists KeyPrimary, Titolo, Procedura, Categoria,
-// ChiaveRicerca, Note, Bookmark, Linguaggio.
+// TipsTable as the old program made it, each tip's values in the order of its fields.
 Table TipsTable(const QList<QVariantList>& tips);
-// Accents, €, curly quotes, CR LF, a memo of over 16 KB on several pages, Null and the empty text in
-// every text field, Bookmark 1, 0, 255 and Null, keys with gaps, in key order; the fourth is deleted.
+// Accents, €, curly quotes, CR LF, a memo of over 16 KB, Null and the empty text in every text field,
+// Bookmark 1, 0, 255 and Null, keys with gaps; the fourth tip is deleted in SampleTipsTable().
 QList<QVariantList> SampleTips(bool withDeleted = false);
-// TipsTable holding them, the fourth row deleted.
 Table SampleTipsTable();
 
 } // namespace jetgen

@@ -1,6 +1,5 @@
-// An old Access archive opened in the main window: the question, the save dialog, the conversion with
-// its progress and report, the new archive shown; declining, refusals and damaged files that leave
-// the window running without an archive; the runner's limits on helpers that misbehave.
+// Old Access archives opened in the main window, converted, declined, refused or damaged; the limits
+// the window's runner sets to helpers that misbehave.
 #include "DialogDriver.h"
 #include "EngineFixture.h"
 #include "JetFile.h"
@@ -13,15 +12,12 @@ using namespace jetgen;
 
 namespace {
 
-const QVariant Null;
-const QString Refused = "Quillnote - DB corrente: nessuno!";
-
 QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// Clicks cmdOpenNewDB, picks `oldPath`, gives the save dialog to `save` and the progress dialog to
-// `progress`. Returns how many of these dialogs came, -1 when not every box `answers` answers came.
+// Opens `oldPath` through cmdOpenNewDB, `save` and `progress` meet those dialogs; how many dialogs
+// came, -1 when not every box `answers` answers came.
 int openOld(ArchiveWindow& w, const QString& oldPath, const Answers& answers,
             const std::function<void(QFileDialog*)>& save, const DialogDriver::Action& progress = {}) {
     DialogDriver driver;
@@ -37,10 +33,9 @@ class TestImport : public QObject {
     Q_OBJECT
 
 private slots:
-    // One window opens old files: refused, damaged, declined with No or with no name for the new
-    // archive, each leaves a message in time, the old file as it was, no archive, and the window as
-    // after a refused opening. Then the whole way: question, proposed name, conversion with its
-    // progress dialog, report, and the new archive open with every tip in title order.
+    // Refused, damaged, declined (No, or no name) files leave a message in time, the old file as it
+    // was, no archive, the window as after a refused opening; then the whole way: question, proposed
+    // name, conversion with its progress dialog, report, the new archive open in title order.
     void openingOldFiles() {
         ArchiveWindow w;
         QVERIFY(w.open({{"Esistente"}}));
@@ -65,14 +60,14 @@ private slots:
             const QStringList frame = said.split('*');
             QVERIFY2(w.said().last().startsWith(frame.first()) && w.said().last().endsWith(frame.last()),
                      qPrintable(w.said().last()));
-            QVERIFY(w.win->windowTitle() == Refused && w.win->isEnabled() &&
+            QVERIFY(w.win->windowTitle() == "Quillnote - DB corrente: nessuno!" && w.win->isEnabled() &&
                     !w.widget("cmdSposta(0)")->isEnabled());
             QCOMPARE(EngineFixture::fileBytes(oldPath), file);
             QCOMPARE(filesIn(w.dir.path()), QStringList({"Quillnote.mdb", "vecchio.mdb"}));
         };
         Layout layout;
-        const QByteArray jet3 = Build({TipsTable({})}, {Format::Jet3}),
-                         jet4 = Build({TipsTable({})}, {}, &layout);
+        const QByteArray jet3 = Build({TipsTable({})}, Format::Jet3),
+                         jet4 = Build({TipsTable({})}, Format::Jet4, &layout);
         refused(QByteArray(jet4).replace(4, 15, "Standard ACE DB"), {QMessageBox::Ok}, 1,
                 Box(is + "di Access 2007 o di una versione successiva.\nQuesto formato non si può aprire né "
                          "convertire: salvarlo da Access nel formato di Access 2000 e aprire quel file.",
@@ -96,7 +91,7 @@ private slots:
         QStringList titles;
         for (int i = 0; i < 900; ++i) { // over 1 MiB (the progress dialog shows at once), keys against titles
             titles << QString("Tip %1").arg(i, 3, 10, QChar('0'));
-            tips << QVariantList{1000 - i, titles.last(), QString(1200, 'x'), "Varie", Null, Null, 0, Null};
+            tips << QVariantList{1000 - i, titles.last(), QString(1200, 'x'), "Varie", {}, {}, 0, {}};
         }
         QVERIFY(Write(oldPath, Build({TipsTable(tips)})));
         const QByteArray before = EngineFixture::fileBytes(oldPath);
@@ -151,18 +146,15 @@ private slots:
         QCOMPARE(run("sleep 30", 300).kind, Run::TimedOut);
         QVERIFY(clock.elapsed() < 3000);
         QCOMPARE(run("kill -SEGV $$").kind, Run::Crashed);
-        // Progress lines amid other output; 3 MB of report, of which 1000 bytes are kept.
         const Run out = run("echo progresso 5 10; echo rumore; echo progresso 10 10; head -c 3000000 "
                             "/dev/zero | tr '\\0' x >&2; exit 2");
         QCOMPARE(QList<long>(
                      {out.kind, out.exitCode, out.done, out.total, long(out.report.size()), out.reportCut}),
                  QList<long>({Run::Finished, 2, 10, 10, 1000, 1}));
         QCOMPARE(run({}).kind, Run::FailedToStart);
-        QTimer::singleShot(300, [] { // Annulla in the progress dialog stops the helper
-            for (QWidget* t : QApplication::topLevelWidgets())
-                if (auto* p = qobject_cast<QProgressDialog*>(t); p && p->isVisible())
-                    QTest::mouseClick(p->findChild<QPushButton*>(), Qt::LeftButton);
-        });
+        DialogDriver driver; // Annulla in the progress dialog stops the helper
+        driver.onNext("QProgressDialog",
+                      [](QWidget* p) { QTest::mouseClick(p->findChild<QPushButton*>(), Qt::LeftButton); });
         QCOMPARE(run("sleep 30", 20000, 0).kind, Run::Cancelled);
     }
 };
