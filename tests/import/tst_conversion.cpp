@@ -34,7 +34,6 @@ QStringList storedRows(const QString& path) {
     return EngineFixture::rawColumn(path, "SELECT " + fields + " FROM TipsTable ORDER BY KeyPrimary");
 }
 
-// TipsTable as mdb-export reads it.
 QStringList mdbExport(const QString& path) {
     QProcess p;
     p.start("mdb-export", {"-H", "-Q", "-0", "<null>", "-d", "|", "-R", "\x1e", path, "TipsTable"});

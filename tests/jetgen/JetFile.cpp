@@ -87,11 +87,10 @@ struct Builder {
         // Compressed, runs of characters under 0x100 take a byte each; a zero byte switches runs.
         bool packable = !(memo && s.size() > 1024), small = true;
         for (QChar c : s) {
-            const ushort u = c.unicode();
-            plain += num(u, 2);
-            packable = packable && (u & 0xff) != 0;
-            if ((u < 0x100) != small) packed.append('\0'), small = !small;
-            packed += num(u, small ? 1 : 2);
+            plain += num(c.unicode(), 2);
+            packable = packable && c.cell() != 0;
+            if ((c.row() == 0) != small) packed.append('\0'), small = !small;
+            packed += num(c.unicode(), small ? 1 : 2);
         }
         return packable && packed.size() < plain.size() ? packed : plain;
     }
@@ -192,23 +191,20 @@ struct Builder {
         all[0].columns = {{"Id", Long},  {"ParentId", Long}, {"Name", Text},
                           {"Type", Int}, {"Flags", Long},    {"LvProp", Ole}};
         all += tables;
-        QList<int> defs;
-        for (qsizetype t = 0; t < all.size(); ++t) // page 2 defines MSysObjects
-            defs << newPage(false);
+        for (qsizetype t = 0; t < all.size(); ++t) // the definition of table t on page 2 + t
+            newPage(false);
         all[0].rows << Row{{2, 0, all[0].name, 1, int(0x80000002), QVariant()}};
         for (qsizetype t = 1; t < all.size(); ++t)
-            all[0].rows << Row{{defs[t], 0, all[t].name, 1, 0, properties()}};
+            all[0].rows << Row{{2 + t, 0, all[t].name, 1, 0, properties()}};
         QList<QList<int>> data(all.size());
         for (qsizetype t = 0; t < all.size(); ++t) {
             int page = -1;
             for (const Row& r : all[t].rows) {
                 const QByteArray bytes = row(all[t], r);
-                if (page < 0 || !fits(page, bytes.size()))
-                    data[t] << (page = newPage(true, quint32(defs[t])));
+                if (page < 0 || !fits(page, bytes.size())) data[t] << (page = newPage(true, quint32(2 + t)));
                 addRow(page, bytes, r.deleted);
             }
-            const quint32 used = usageMap(data[t]);
-            pages[defs[t]] = definition(all[t], used, usageMap({}), t == 0);
+            pages[2 + t] = definition(all[t], usageMap(data[t]), usageMap({}), t == 0);
         }
         QByteArray& db = pages[0];
         db.replace(0, 21, QByteArray("\0\1\0\0Standard Jet DB\0", 20) + char(jet4 ? 1 : 0));
@@ -216,8 +212,8 @@ struct Builder {
         rc4(db.data() + 0x18, jet4 ? 128 : 126);
         const QByteArray file = pages.join();
         if (layout)
-            *layout = {size,    defs.value(1), data.value(1),
-                       data[0], memoPages,     file.indexOf(bare("Archivio dei tips")) - 8};
+            *layout = {size,    3,         data.value(1),
+                       data[0], memoPages, file.indexOf(bare("Archivio dei tips")) - 8};
         return file;
     }
 };
