@@ -97,17 +97,17 @@ private slots:
         const QByteArray before = EngineFixture::fileBytes(oldPath);
         const int boxes = w.boxes.count();
         QStringList dialog;
-        bool waiting = false; // while the progress dialog shows: the hourglass, the window disabled
+        bool waiting = false; // the progress dialog shown at once, the hourglass on, the window disabled
         const auto save = [&](QFileDialog* d) {
-            dialog = QStringList{d->findChild<QLineEdit*>("fileNameEdit")->text(),
-                                 d->directory().absolutePath(), d->windowTitle()} +
-                     d->nameFilters();
+            dialog << d->findChild<QLineEdit*>("fileNameEdit")->text() << d->directory().absolutePath()
+                   << d->windowTitle() << d->nameFilters();
             QTest::keyClick(d, Qt::Key_Return);
         };
         QCOMPARE(openOld(w, oldPath, {QMessageBox::Yes, QMessageBox::Ok}, save,
-                         [&](QWidget*) {
+                         [&](QWidget* progress) {
                              const QCursor* cursor = QApplication::overrideCursor();
-                             waiting = cursor && cursor->shape() == Qt::WaitCursor && !w.win->isEnabled();
+                             waiting = static_cast<QProgressDialog*>(progress)->minimumDuration() == 0 &&
+                                       cursor && cursor->shape() == Qt::WaitCursor && !w.win->isEnabled();
                          }),
                  3);
         QCOMPARE(w.said().mid(boxes),
