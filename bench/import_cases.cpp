@@ -38,7 +38,7 @@ bool run(const QString& program, const QStringList& arguments, const QString& ou
 
 void runImportCases(const BenchOptions& o) {
     const QString old = QDir(o.workFolder).filePath(QStringLiteral("old10k.mdb"));
-    if (!jetgen::Write(old, {jetgen::TipsTable(benchTips(10000))})) {
+    if (!jetgen::Write(old, jetgen::Build({jetgen::TipsTable(benchTips(10000))}))) {
         std::fprintf(stderr, "import: the old archive could not be written\n");
         return;
     }

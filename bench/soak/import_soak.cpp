@@ -6,7 +6,6 @@
 //     quillnote_soak [--files N] [--seed S] [--limit-ms MS] [--keep-failures FOLDER]
 
 #include "JetFile.h"
-#include "SampleTips.h"
 #include "engine/Database.h"
 #include "mainwindow/ConversionRun.h"
 #include "tipsdb/Compatibility.h"
@@ -34,10 +33,8 @@ Base base(Format format, int fillerTips) {
     for (int i = 0; i < fillerTips; ++i)
         t.rows.append({{100 + i, QStringLiteral("Tip %1").arg(i), QString(50 + i * 37 % 900, QChar(0xe8)),
                         QStringLiteral("Varie"), QVariant(), QStringLiteral("n"), i % 2, QVariant()}});
-    Options o;
-    o.format = format;
     Base b;
-    b.bytes = Build({t}, o, &b.layout);
+    b.bytes = Build({t}, format, &b.layout);
     return b;
 }
 
@@ -80,8 +77,7 @@ QByteArray mutate(const Base& b, QRandomGenerator& random, QString* what) {
         return f;
     case 7: {
         *what = QStringLiteral("table definition field at an extreme");
-        const int at =
-            b.layout.definitionPage.value(QStringLiteral("TipsTable")) * page + random.bounded(8, 80);
+        const int at = b.layout.definitionPage * page + random.bounded(8, 80);
         const char extreme = random.bounded(2) ? '\xff' : '\0';
         f[at] = f[at + 1] = extreme;
         return f;
@@ -93,7 +89,7 @@ QByteArray mutate(const Base& b, QRandomGenerator& random, QString* what) {
             return f;
         }
         *what = QStringLiteral("long value pointer changed");
-        const QList<int> data = b.layout.dataPages.value(QStringLiteral("TipsTable"));
+        const QList<int> data = b.layout.dataPages;
         const qsizetype at =
             qsizetype(data.value(random.bounded(data.size()))) * page + random.bounded(page - 4);
         f[at] = char(random.bounded(256));

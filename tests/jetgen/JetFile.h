@@ -1,70 +1,46 @@
 #pragma once
-// Writes small Access archives of the Jet 3 (Access 97) and Jet 4 (Access 2000) formats, so the
-// conversion of old archives is tested on files whose every byte the test knows. The layout
-// follows the format notes that ship with Debian's libmdb3 (HACKING.md): a database page, a page of
-// usage maps, the catalog table MSysObjects on page 2, table definitions, data pages and long
-// value (memo) pages. Indexes are not written: reading a table never needs them.
+// Small Access archives of the Jet 3 (Access 97) and Jet 4 (Access 2000) formats, after the notes of
+// Debian's libmdb3 (HACKING.md), whose every byte the tests know. No indexes: reading needs none.
 
-#include <QByteArray>
-#include <QList>
-#include <QMap>
-#include <QString>
 #include <QVariant>
 
 namespace jetgen {
 
 enum class Format { Jet3, Jet4 };
-
 enum Type : quint8 { Byte = 0x02, Int = 0x03, Long = 0x04, Text = 0x0a, Ole = 0x0b, Memo = 0x0c };
 
 struct Column {
     QString name;
     Type type = Text;
-    int size = 0; // Text: characters
-    bool autoNumber = false;
 };
-
-// One value per column: an invalid QVariant is Null, a QString text or memo, a number otherwise
-// (a QByteArray is stored as it stands, already encoded).
+// One value per column: invalid is Null, a QString text, a QByteArray stored as it is, else a number.
 struct Row {
     QVariantList values;
     bool deleted = false; // written, then marked deleted as Access leaves it
 };
-
 struct Table {
     QString name;
-    QList<Column> columns;
-    QList<Row> rows;
-    int declaredRows = -1; // the row count in the table definition; -1: the rows not deleted
+    QList<Column> columns{};
+    QList<Row> rows{};
+    int declaredRows = -1; // the row count in the definition; -1: the rows not deleted
 };
-
-struct Options {
-    Format format = Format::Jet4;
-    quint16 codePage = 1252; // Jet 3: the code page of every text, stored in the header
-    bool compress = true;    // Jet 4: compressed UCS-2 wherever it is shorter
-    int inlineMemo = 64;     // memos up to this many bytes stay in their row
-};
-
 // Where the parts of a file went, for tests that damage them.
 struct Layout {
-    int pageSize = 0;
-    QMap<QString, int> definitionPage;   // table name → its definition page
-    QMap<QString, QList<int>> dataPages; // table name → its data pages
-    QList<int> memoPages;                // long value pages
-    qsizetype firstPropertyEntry = -1;   // file offset of the length of the first property entry
+    int pageSize = 0, definitionPage = 0;          // of the first table given
+    QList<int> dataPages, catalogPages, memoPages; // of the first table, of MSysObjects, of long values
+    qsizetype firstPropertyEntry = -1;             // file offset of the first table property's length
 };
 
-// The whole file.
-QByteArray Build(const QList<Table>& tables, const Options& options = {}, Layout* layout = nullptr);
-bool Write(const QString& path, const QList<Table>& tables, const Options& options = {},
-           Layout* layout = nullptr);
+// `codePage`: Jet 3's, of every text, named in the header.
+QByteArray Build(const QList<Table>& tables, Format format = Format::Jet4, Layout* layout = nullptr,
+                 int codePage = 1252);
+bool Write(const QString& path, const QByteArray& bytes);
 
-// TipsTable as the old program made it: KeyPrimary, Titolo, Procedura, Categoria, ChiaveRicerca,
-// Note, Bookmark, Linguaggio. Each tip lists its values in that order.
+// TipsTable as the old program made it, each tip's values in the order of its fields.
 Table TipsTable(const QList<QVariantList>& tips);
-QList<Column> TipsColumns();
-
-// The RC4 stream cipher the format uses on the database page.
-void Rc4(const QByteArray& key, char* data, int length);
+// Accents, €, curly quotes, CR LF, a memo of over 16 KB, Null and the empty text in every text field,
+// Bookmark 1, 0, 255 and Null, keys with gaps; the fourth tip is deleted in SampleTipsTable().
+QList<QVariantList> SampleTips(bool withDeleted = false);
+Table SampleTipsTable();
 
 } // namespace jetgen

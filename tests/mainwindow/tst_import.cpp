@@ -1,63 +1,30 @@
-// Opening an old Access archive in the main window: the question, the save dialog, the conversion
-// with its progress and report, the new archive shown; declining, refusals and damaged files that
-// leave the window running without an archive; the runner's limits on helpers that misbehave.
+// Old Access archives opened in the main window, converted, declined, refused or damaged; the limits
+// the window's runner sets to helpers that misbehave.
 #include "DialogDriver.h"
 #include "EngineFixture.h"
 #include "JetFile.h"
 #include "TestArchive.h"
 #include "mainwindow/ConversionRun.h"
-#include "startup/GenericBas.h"
 
-#include <QElapsedTimer>
-#include <QFileDialog>
-#include <QProgressDialog>
 #include <QtTest>
 
 using namespace jetgen;
 
 namespace {
 
-const QVariant Null;
-const QString Refused = "Quillnote - DB corrente: nessuno!";
-
-// Sample titles and enough filler tips to make a file of more than 1 MiB.
-QList<QVariantList> manyTips() {
-    QList<QVariantList> tips = {{2, "Zeta finale", "z", Null, Null, Null, 1, Null},
-                                {5, "Perché così", "Usa “questo” €\r\nfine", "Varie", "", Null, 0, "VB"},
-                                {9, "Alfa", "", Null, Null, Null, 255, Null}};
-    for (int i = 0; i < 900; ++i)
-        tips << QVariantList{100 + i,
-                             QString("Tip %1").arg(i, 4, 10, QChar('0')),
-                             QString(1200, QChar('a' + i % 26)),
-                             "Varie",
-                             Null,
-                             Null,
-                             0,
-                             Null};
-    return tips;
-}
-
 QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// Clicks cmdOpenNewDB, picks `oldPath`, and gives the save dialog (if it comes) to `save`.
-bool openOld(ArchiveWindow& w, const QString& oldPath, const Answers& answers,
-             std::function<void(QFileDialog*)> save = {}) {
+// Opens `oldPath` through cmdOpenNewDB, `save` and `progress` meet those dialogs; how many dialogs
+// came, -1 when not every box `answers` answers came.
+int openOld(ArchiveWindow& w, const QString& oldPath, const Answers& answers,
+            const std::function<void(QFileDialog*)>& save, const DialogDriver::Action& progress = {}) {
     DialogDriver driver;
     driver.onFileDialog([&](QFileDialog* d) { DialogDriver::typeAndConfirm(d, oldPath); });
-    if (save) driver.onFileDialog(save);
-    return w.click("cmdOpenNewDB", answers);
-}
-
-QString writeScript(const QTemporaryDir& dir, const QString& name, const QString& body) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return {};
-    f.write(("#!/bin/sh\n" + body + "\n").toUtf8());
-    f.close();
-    f.setPermissions(f.permissions() | QFile::ExeOwner);
-    return path;
+    driver.onFileDialog(save);
+    if (progress) driver.onNext("QProgressDialog", progress);
+    return w.click("cmdOpenNewDB", answers) ? driver.done() : -1;
 }
 
 } // namespace
@@ -66,189 +33,129 @@ class TestImport : public QObject {
     Q_OBJECT
 
 private slots:
-    // The whole way: question, proposed name, conversion with its progress dialog, report, and the
-    // new archive open with every tip in title order. The old file is not touched.
-    void convertsOnOpening() {
+    // Refused, damaged, declined (No, or no name) files leave a message in time, the old file as it
+    // was, no archive, the window as after a refused opening; then the whole way: question, proposed
+    // name, conversion with its progress dialog, report, the new archive open in title order.
+    void openingOldFiles() {
         ArchiveWindow w;
         QVERIFY(w.open({{"Esistente"}}));
         const QString oldPath = w.dir.filePath("vecchio.mdb");
-        const QList<QVariantList> tips = manyTips();
-        QVERIFY(Write(oldPath, {TipsTable(tips)}));
-        QVERIFY(QFileInfo(oldPath).size() > 1024 * 1024);
-        const QByteArray before = EngineFixture::fileBytes(oldPath);
+        const QString is = "Il file\n" + oldPath + "\nè un archivio ";
+        const QString question = Box(is + "nel vecchio formato di %1.\nSi desidera convertirlo in un nuovo "
+                                          "archivio?\nIl file originale non verrà modificato.",
+                                     QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+        const QString failed = Box("Conversione non riuscita.\n%1\nIl file originale non è stato modificato.",
+                                   QMessageBox::Critical);
+        // Answers of Yes and another confirm the save dialog; "*" in the last message stands for any text.
+        const auto refused = [&](const QByteArray& file, const Answers& answers, int dialogs,
+                                 const QString& said) {
+            QVERIFY(Write(oldPath, file));
+            QElapsedTimer clock;
+            clock.start();
+            const auto save = [&](QFileDialog* d) {
+                answers.size() > 1 ? QTest::keyClick(d, Qt::Key_Return) : d->reject();
+            };
+            QCOMPARE(openOld(w, oldPath, answers, save), dialogs);
+            QVERIFY(clock.elapsed() < 15000);
+            const QStringList frame = said.split('*');
+            QVERIFY2(w.said().last().startsWith(frame.first()) && w.said().last().endsWith(frame.last()),
+                     qPrintable(w.said().last()));
+            QVERIFY(w.win->windowTitle() == "Quillnote - DB corrente: nessuno!" && w.win->isEnabled() &&
+                    !w.widget("cmdSposta(0)")->isEnabled());
+            QCOMPARE(EngineFixture::fileBytes(oldPath), file);
+            QCOMPARE(filesIn(w.dir.path()), QStringList({"Quillnote.mdb", "vecchio.mdb"}));
+        };
+        Layout layout;
+        const QByteArray jet3 = Build({TipsTable({})}, Format::Jet3),
+                         jet4 = Build({TipsTable({})}, Format::Jet4, &layout);
+        refused(QByteArray(jet4).replace(4, 15, "Standard ACE DB"), {QMessageBox::Ok}, 1,
+                Box(is + "di Access 2007 o di una versione successiva.\nQuesto formato non si può aprire né "
+                         "convertire: salvarlo da Access nel formato di Access 2000 e aprire quel file.",
+                    QMessageBox::Critical));
+        refused(
+            jet3.left(jet3.size() - 10), {QMessageBox::Ok}, 1,
+            Box(is + "di Access 97 danneggiato e non si può convertire:\nil file è troncato o danneggiato: " +
+                    QString::number(jet3.size() - 10) +
+                    " byte non sono un numero intero di pagine di 2048 byte.",
+                QMessageBox::Critical));
+        refused(Build({{"Ricette", TipsTable({}).columns}}), {QMessageBox::Yes, QMessageBox::Ok}, 2,
+                failed.arg("L'archivio non contiene la tabella TipsTable."));
+        // libmdb loops on it, allocating, until the helper's memory or time limit stops it.
+        QByteArray hang = jet4;
+        hang[layout.firstPropertyEntry] = hang[layout.firstPropertyEntry + 1] = '\0';
+        refused(hang, {QMessageBox::Yes, QMessageBox::Ok}, 2, failed.arg("*"));
+        refused(jet3, {QMessageBox::No}, 1, question.arg("Access 97"));
+        refused(jet3, {QMessageBox::Yes}, 2, question.arg("Access 97"));
 
-        QString proposed, folder, title;
-        QStringList filters;
-        bool progressShown = false, hourglass = false;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            for (QWidget* t : QApplication::topLevelWidgets())
-                if (t->objectName() == "ConversionProgress" && t->isVisible()) progressShown = true;
-            const QCursor* cursor = QApplication::overrideCursor();
-            hourglass = hourglass || (cursor && cursor->shape() == Qt::WaitCursor && !w.win->isEnabled());
-        });
-        poll.start(5);
-        QVERIFY(openOld(w, oldPath, {QMessageBox::Yes, QMessageBox::Ok}, [&](QFileDialog* d) {
-            proposed = d->findChild<QLineEdit*>("fileNameEdit")->text();
-            folder = d->directory().absolutePath();
-            title = d->windowTitle();
-            filters = d->nameFilters();
-            QTest::keyClick(d->findChild<QLineEdit*>("fileNameEdit"), Qt::Key_Return);
-        }));
-        poll.stop();
-        const QString newPath = w.dir.filePath("vecchio-convertito.mdb");
-        QCOMPARE(w.said().value(0), Box("Il file\n" + oldPath +
-                                            "\nè un archivio nel vecchio formato di Access 2000.\nSi "
-                                            "desidera convertirlo in un nuovo "
-                                            "archivio?\nIl file originale non verrà modificato.",
-                                        QMessageBox::Question, QMessageBox::Yes | QMessageBox::No));
-        QCOMPARE(w.boxes.seen().value(0).defaultButton, QMessageBox::Yes);
-        QCOMPARE(QStringList({proposed, folder, title}),
-                 QStringList({"vecchio-convertito.mdb", w.dir.path(), "Digita il nome del DB convertito"}));
-        QCOMPARE(filters, QStringList{"Microsoft Access (*mdb) (*.mdb)"});
-        QVERIFY(progressShown && hourglass);
-        QCOMPARE(
-            w.said().value(1),
-            Box("Conversione completata.\nArchivio: " + oldPath +
-                    " (Access 2000)\nTips letti: 903\nTips convertiti: 903\nEsito: tutti i tips sono stati "
-                    "convertiti.",
-                QMessageBox::Information));
-        QCOMPARE(w.win->windowTitle(), "Quillnote - DB corrente: vecchio-convertito.mdb");
-        QCOMPARE(GenericBas::DatabasePath, newPath);
+        QList<QVariantList> tips;
         QStringList titles;
-        for (const QVariantList& t : tips)
-            titles << t[1].toString();
-        std::sort(titles.begin(), titles.end());
+        for (int i = 0; i < 900; ++i) { // over 1 MiB (the progress dialog shows at once), keys against titles
+            titles << QString("Tip %1").arg(i, 3, 10, QChar('0'));
+            tips << QVariantList{1000 - i, titles.last(), QString(1200, 'x'), "Varie", {}, {}, 0, {}};
+        }
+        QVERIFY(Write(oldPath, Build({TipsTable(tips)})));
+        const QByteArray before = EngineFixture::fileBytes(oldPath);
+        const int boxes = w.boxes.count();
+        QStringList dialog;
+        bool waiting = false; // the progress dialog shown at once, the hourglass on, the window disabled
+        const auto save = [&](QFileDialog* d) {
+            dialog << d->findChild<QLineEdit*>("fileNameEdit")->text() << d->directory().absolutePath()
+                   << d->windowTitle() << d->nameFilters();
+            QTest::keyClick(d, Qt::Key_Return);
+        };
+        QCOMPARE(openOld(w, oldPath, {QMessageBox::Yes, QMessageBox::Ok}, save,
+                         [&](QWidget* progress) {
+                             const QCursor* cursor = QApplication::overrideCursor();
+                             waiting = static_cast<QProgressDialog*>(progress)->minimumDuration() == 0 &&
+                                       cursor && cursor->shape() == Qt::WaitCursor && !w.win->isEnabled();
+                         }),
+                 3);
+        QCOMPARE(w.said().mid(boxes),
+                 QStringList({question.arg("Access 2000"),
+                              Box("Conversione completata.\nArchivio: " + oldPath +
+                                      " (Access 2000)\nTips letti: 900\nTips convertiti: 900\nEsito: tutti i "
+                                      "tips sono stati convertiti.",
+                                  QMessageBox::Information)}));
+        QCOMPARE(w.boxes.seen().value(boxes).defaultButton, QMessageBox::Yes);
+        QCOMPARE(dialog,
+                 QStringList({"vecchio-convertito.mdb", w.dir.path(), "Digita il nome del DB convertito",
+                              "Microsoft Access (*mdb) (*.mdb)"}));
+        QVERIFY(waiting && w.win->isEnabled());
+        QCOMPARE(w.win->windowTitle(), "Quillnote - DB corrente: vecchio-convertito.mdb");
         QCOMPARE(w.items("cboTitoli"), titles);
-        QCOMPARE(w.tip(), "Alfa 1  di  903");
-        QVERIFY(w.win->isEnabled());
+        QCOMPARE(w.tip(), "Tip 000 1  di  900");
         QCOMPARE(EngineFixture::fileBytes(oldPath), before);
         QCOMPARE(filesIn(w.dir.path()),
                  QStringList({"Quillnote.mdb", "vecchio-convertito.mdb", "vecchio.mdb"}));
     }
 
-    // No to the question, or no name for the new archive: as after a refused opening.
-    void declined_data() {
-        QTest::addColumn<bool>("answerYes");
-        QTest::newRow("No to the question") << false;
-        QTest::newRow("save dialog cancelled") << true;
-    }
-    void declined() {
-        QFETCH(bool, answerYes);
-        ArchiveWindow w;
-        QVERIFY(w.open({{"Esistente"}}));
-        const QString oldPath = w.dir.filePath("vecchio.mdb");
-        Options jet3;
-        jet3.format = Format::Jet3;
-        QVERIFY(Write(oldPath, {TipsTable(manyTips().mid(0, 3))}, jet3));
-        bool dialogShown = false;
-        QVERIFY(openOld(w, oldPath, {answerYes ? QMessageBox::Yes : QMessageBox::No}, [&](QFileDialog* d) {
-            dialogShown = true;
-            d->reject();
-        }));
-        QCOMPARE(w.boxes.count(), 1);
-        QVERIFY(w.said().value(0).contains("vecchio formato di Access 97"));
-        QCOMPARE(dialogShown, answerYes);
-        QCOMPARE(w.win->windowTitle(), Refused);
-        QVERIFY(!w.widget("cmdSposta(0)")->isEnabled() && w.widget("cmdOpenNewDB")->isEnabled());
-        QCOMPARE(filesIn(w.dir.path()), QStringList({"Quillnote.mdb", "vecchio.mdb"}));
-    }
-
-    // Files that give a message and no archive; the window goes on without one.
-    void refused_data() {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<bool>("asked"); // the question and the save dialog come first
-        QTest::addColumn<QString>("message");
-        const QByteArray good = Build({TipsTable(manyTips().mid(0, 3))});
-        QByteArray ace = good;
-        ace.replace(4, 15, "Standard ACE DB");
-        QTest::newRow("Access 2007")
-            << ace << false
-            << "Il file\n%1\nè un archivio di Access 2007 o di una versione successiva.\nQuesto formato non "
-               "si può "
-               "aprire né convertire: salvarlo da Access nel formato di Access 2000 e aprire quel file.";
-        QTest::newRow("truncated") << good.left(good.size() - 10) << false
-                                   << "Il file\n%1\nè un archivio di Access 2000 danneggiato e non si può "
-                                      "convertire:\nil file è troncato o "
-                                      "danneggiato: " +
-                                          QString::number(good.size() - 10) +
-                                          " byte non sono un numero intero di pagine di 4096 byte.";
-        Table other = TipsTable(manyTips().mid(0, 1));
-        other.name = "Ricette";
-        QTest::newRow("no TipsTable")
-            << Build({other}) << true
-            << "Conversione non riuscita.\nL'archivio non contiene la tabella TipsTable.\nIl "
-               "file originale non è stato modificato.";
-        Layout layout;
-        QByteArray hang = Build({TipsTable(manyTips().mid(0, 3))}, {}, &layout);
-        hang[layout.firstPropertyEntry] = hang[layout.firstPropertyEntry + 1] = '\0'; // libmdb loops on it
-        // libmdb loops there, allocating: the helper is stopped by its memory limit or by the time
-        // limit, whichever comes first, so only the frame of the message is fixed.
-        QTest::newRow("zero-length property record")
-            << hang << true << "Conversione non riuscita.\n*\nIl file originale non è stato modificato.";
-    }
-    void refused() {
-        QFETCH(QByteArray, file);
-        QFETCH(bool, asked);
-        QFETCH(QString, message);
-        ArchiveWindow w;
-        QVERIFY(w.open({{"Esistente"}}));
-        const QString oldPath = w.dir.filePath("vecchio.mdb");
-        QFile f(oldPath);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size());
-        f.close();
-        QElapsedTimer clock;
-        clock.start();
-        const Answers answers = asked ? Answers{QMessageBox::Yes, QMessageBox::Ok} : Answers{QMessageBox::Ok};
-        QVERIFY(openOld(w, oldPath, answers, [](QFileDialog* d) {
-            QTest::keyClick(d->findChild<QLineEdit*>("fileNameEdit"), Qt::Key_Return);
-        }));
-        QVERIFY(clock.elapsed() < 15000);
-        // "*" in the message stands for any text.
-        const QStringList frame =
-            Box(QString(message).replace("%1", oldPath), QMessageBox::Critical).split('*');
-        const QString said = w.said().last();
-        QVERIFY2(said.startsWith(frame.first()) && said.endsWith(frame.last()) &&
-                     (frame.size() > 1 || said.size() == frame.first().size()),
-                 qPrintable(said));
-        QVERIFY(w.win->isVisible() && w.win->isEnabled());
-        QCOMPARE(w.win->windowTitle(), Refused);
-        QCOMPARE(filesIn(w.dir.path()), QStringList({"Quillnote.mdb", "vecchio.mdb"}));
-    }
-
-    // Helpers that hang, crash, flood their output or report progress; one that is missing.
+    // Helpers that hang, crash, flood their output, report progress or are missing; one cancelled.
     void runnerLimits() {
-        QTemporaryDir dir;
         QWidget window;
-        auto run = [&](const QString& body, int limitMs = 5000) {
-            const QString script =
-                body.isEmpty() ? dir.filePath("missing") : writeScript(dir, "helper.sh", body);
-            const qn::ui::HelperOutcome out = qn::ui::RunHelper(&window, {script, {}, limitMs, -1, 1000});
+        using Run = qn::ui::HelperOutcome;
+        const auto run = [&](const QString& script, int limitMs = 5000, int progressDelayMs = -1) {
+            const QString program = script.isEmpty() ? "/nonexistent/helper" : "/bin/sh";
+            const Run out =
+                qn::ui::RunHelper(&window, {program, {"-c", script}, limitMs, progressDelayMs, 1000});
             // However it ended, the window takes input again and the hourglass is gone.
             if (!window.isEnabled() || QApplication::overrideCursor()) qFatal("window left waiting");
             return out;
         };
         QElapsedTimer clock;
         clock.start();
-        qn::ui::HelperOutcome out = run("sleep 30", 300);
-        QCOMPARE(out.kind, qn::ui::HelperOutcome::TimedOut);
+        QCOMPARE(run("sleep 30", 300).kind, Run::TimedOut);
         QVERIFY(clock.elapsed() < 3000);
-        QCOMPARE(run("kill -SEGV $$").kind, qn::ui::HelperOutcome::Crashed);
-        out = run("head -c 3000000 /dev/zero | tr '\\0' x >&2; exit 2");
-        QCOMPARE(QList<int>({out.kind, out.exitCode, int(out.report.size()), out.reportCut}),
-                 QList<int>({qn::ui::HelperOutcome::Finished, 2, 1000, 1}));
-        out = run("echo progresso 5 10; echo 'rumore senza fine di riga'; echo progresso 10 10; echo x >&2");
-        QCOMPARE(QList<long>({out.done, out.total, long(out.report.size()), out.reportCut}),
-                 QList<long>({10, 10, 2, 0}));
-        QCOMPARE(run({}).kind, qn::ui::HelperOutcome::FailedToStart);
-        // Cancelling the progress dialog stops the helper.
-        QTimer::singleShot(300, [] {
-            for (QWidget* t : QApplication::topLevelWidgets())
-                if (auto* p = qobject_cast<QProgressDialog*>(t); p && p->isVisible())
-                    QTest::mouseClick(p->findChild<QPushButton*>(), Qt::LeftButton);
-        });
-        const QString slow = writeScript(dir, "slow.sh", "sleep 30");
-        QCOMPARE(qn::ui::RunHelper(&window, {slow, {}, 20000, 0}).kind, qn::ui::HelperOutcome::Cancelled);
+        QCOMPARE(run("kill -SEGV $$").kind, Run::Crashed);
+        const Run out = run("echo progresso 5 10; echo rumore; echo progresso 10 10; head -c 3000000 "
+                            "/dev/zero | tr '\\0' x >&2; exit 2");
+        QCOMPARE(QList<long>(
+                     {out.kind, out.exitCode, out.done, out.total, long(out.report.size()), out.reportCut}),
+                 QList<long>({Run::Finished, 2, 10, 10, 1000, 1}));
+        QCOMPARE(run({}).kind, Run::FailedToStart);
+        DialogDriver driver; // Annulla in the progress dialog stops the helper
+        driver.onNext("QProgressDialog",
+                      [](QWidget* p) { QTest::mouseClick(p->findChild<QPushButton*>(), Qt::LeftButton); });
+        QCOMPARE(run("sleep 30", 20000, 0).kind, Run::Cancelled);
     }
 };
 
