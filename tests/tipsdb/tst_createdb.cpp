@@ -1,9 +1,8 @@
-// A new archive must hold exactly the tips table the program expects, readable by plain SQLite.
+// A new archive holds exactly the tips table the program expects, readable by plain SQLite, and
+// enforces its limits; a creation that fails leaves every file as it was.
 #include "EngineFixture.h"
 #include "tipsdb/CreateDB.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using EngineFixture::errorOf;
@@ -12,97 +11,70 @@ class TestCreateDB : public QObject {
     Q_OBJECT
 
 private slots:
-    void newFileHasTheTipsTableSchema() {
+    void newArchiveHasTheTableAndItsLimits() {
         QTemporaryDir dir;
         const QString path = dir.filePath("Nuovo.mdb");
         QVERIFY(CreateDB::CreateTipsDatabase(path));
         QCOMPARE(EngineFixture::rawColumn(path, "SELECT name FROM pragma_table_info('TipsTable')"),
                  QStringList({"KeyPrimary", "Titolo", "Procedura", "Categoria", "ChiaveRicerca", "Note",
                               "Bookmark", "Linguaggio"}));
-
-        // The properties read back from the file, not from the definition we wrote.
-        auto db = qn::DBEngine::OpenDatabase(path);
+        // The properties as read back from the file, not from the definition written.
+        auto db = qn::DBEngine::Workspaces(0).OpenDatabase(path, true, false);
         auto defs = db->TableDefs();
         QCOMPARE(defs.Count(), 1);
-        const qn::TableDef& tips = defs[0];
-        QCOMPARE(tips.Name, QString("TipsTable"));
-        QStringList fields;
-        for (const qn::Field& f : tips.Fields)
-            fields << QString("%1 %2 %3 %4 %5")
-                          .arg(f.Name)
-                          .arg(f.Type)
-                          .arg(f.Size)
-                          .arg(f.Attributes)
-                          .arg(f.AllowZeroLength);
-        QCOMPARE(fields, QStringList({"KeyPrimary 4 4 17 0", "Titolo 10 60 2 1", "Procedura 12 0 2 1",
-                                      "Categoria 10 30 2 1", "ChiaveRicerca 10 20 2 1", "Note 10 50 2 1",
-                                      "Bookmark 2 1 1 0", "Linguaggio 10 10 2 1"}));
-        QStringList indexes;
-        for (const qn::Index& ix : tips.Indexes)
-            indexes << QString("%1(%2) %3%4%5")
-                           .arg(ix.Name, ix.Fields[0].Name)
-                           .arg(ix.Primary)
-                           .arg(ix.Required)
-                           .arg(ix.Unique);
+        QStringList fields, indexes;
+        for (const qn::Field& f : defs[0].Fields)
+            fields << f.Name +
+                          QString::asprintf(" %d %d %ld %d", f.Type, f.Size, f.Attributes, f.AllowZeroLength);
+        for (const qn::Index& ix : defs[0].Indexes)
+            indexes << ix.Name + '(' + ix.Fields[0].Name +
+                           QString::asprintf(") %d%d%d", ix.Primary, ix.Required, ix.Unique);
+        QCOMPARE(defs[0].Name + ": " + fields.join(", "),
+                 "TipsTable: KeyPrimary 4 4 17 0, Titolo 10 60 2 1, Procedura 12 0 2 1, Categoria 10 30 2 1, "
+                 "ChiaveRicerca 10 20 2 1, Note 10 50 2 1, Bookmark 2 1 1 0, Linguaggio 10 10 2 1");
         QCOMPARE(indexes, QStringList({"Categoria(Categoria) 000", "ChiaveRicerca(ChiaveRicerca) 000",
                                        "PrimaryKey(KeyPrimary) 111"}));
-    }
 
-    void newTableNumbersKeysAndEnforcesItsLimits() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("Limiti.mdb");
-        QVERIFY(CreateDB::CreateTipsDatabase(path));
-        auto db = qn::DBEngine::Workspaces(0).OpenDatabase(path, true, false);
+        // Empty texts are accepted, unassigned fields stay Null, keys count up, each text field
+        // takes its size and not one character more, and a key is never taken twice.
         auto rs = db->OpenRecordset("TipsTable", qn::dbOpenDynaset);
-
-        // Empty text is accepted in every text field and in the memo; unassigned fields stay Null.
         rs->AddNew();
         for (const char* name : {"Titolo", "Procedura", "Categoria", "ChiaveRicerca", "Note", "Linguaggio"})
-            rs->Fields(QString::fromLatin1(name)).SetValue(QString(""));
-        rs->Update();
-        rs->AddNew();
-        rs->Fields("Titolo").SetValue(QString(60, QChar('t')));
+            rs->Fields(name).SetValue(QString(""));
         rs->Update();
         rs->MoveFirst();
         const qlonglong first = rs->Fields("KeyPrimary").Value().toLongLong();
-        QVERIFY(!rs->Fields("Procedura").Value().isNull());
-        QVERIFY(rs->Fields("Bookmark").Value().isNull());
-        rs->MoveNext();
-        QCOMPARE(rs->Fields("KeyPrimary").Value().toLongLong(), first + 1);
-
-        const std::pair<const char*, int> tooLong[] = {
-            {"Titolo", 61}, {"Categoria", 31}, {"ChiaveRicerca", 21}, {"Note", 51}};
-        for (const auto& [field, length] : tooLong) {
-            rs->AddNew();
-            rs->Fields(QString::fromLatin1(field)).SetValue(QString(length, QChar('x')));
-            QCOMPARE(errorOf([&] { rs->Update(); }), qn::err::FieldTooSmall);
-            rs->CancelUpdate();
-        }
+        QVERIFY(!rs->Fields("Procedura").Value().isNull() && rs->Fields("Bookmark").Value().isNull());
+        for (const qn::Field& f : defs[0].Fields)
+            for (int length : {f.Size + 1, f.Size}) {
+                if (f.Type != qn::dbText) break;
+                rs->AddNew();
+                rs->Fields(f.Name).SetValue(QString(length, QChar('x')));
+                QCOMPARE(errorOf([&] { rs->Update(); }), length > f.Size ? qn::err::FieldTooSmall : 0);
+                if (length > f.Size) rs->CancelUpdate();
+            }
+        rs->MoveLast();
+        QCOMPARE(rs->Fields("KeyPrimary").Value().toLongLong(), first + 5);
         rs->AddNew();
         rs->Fields("KeyPrimary").SetValue(first);
         QCOMPARE(errorOf([&] { rs->Update(); }), qn::err::DuplicateKey);
         rs->CancelUpdate();
-        QCOMPARE(rs->RecordCount(), 2L);
-    }
+        QCOMPARE(rs->RecordCount(), 6L);
+        rs.reset();
+        db.reset();
 
-    void failuresAreFalseAndLeaveFilesAlone() {
-        QTemporaryDir dir;
-        const QString existing = dir.filePath("Esistente.mdb");
-        {
-            QFile f(existing);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("contenuto che non deve cambiare");
-        }
-        const QString archive = dir.filePath("Archivio.mdb");
-        QVERIFY(CreateDB::CreateTipsDatabase(archive));
-        for (const QString& path : {existing, archive}) {
-            const QByteArray before = EngineFixture::fileBytes(path);
-            QVERIFY(!CreateDB::CreateTipsDatabase(path));
-            QCOMPARE(EngineFixture::fileBytes(path), before);
+        // Neither an archive nor another file is ever overwritten; no folder, no name: false.
+        const QString other = dir.filePath("Esistente.mdb");
+        QFile f(other);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("contenuto che non deve cambiare") > 0);
+        f.close();
+        for (const QString& existing : {other, path}) {
+            const QByteArray before = EngineFixture::fileBytes(existing);
+            QVERIFY(!CreateDB::CreateTipsDatabase(existing));
+            QCOMPARE(EngineFixture::fileBytes(existing), before);
         }
         QVERIFY(!CreateDB::CreateTipsDatabase(dir.filePath("manca/Nuovo.mdb")));
-        QVERIFY(!QFile::exists(dir.filePath("manca/Nuovo.mdb")));
-        QVERIFY(!CreateDB::CreateTipsDatabase(QString()));
+        QVERIFY(!QFile::exists(dir.filePath("manca/Nuovo.mdb")) && !CreateDB::CreateTipsDatabase(QString()));
     }
 };
 

@@ -1,97 +1,46 @@
-// A fixed corpus of 300 damaged archives (seeded, so the same files every run): opening,
-// reading every tip, searching and saving either work or end in an engine error the user is
-// told about in Italian; a file that is not accepted keeps its bytes and gets no file beside it.
-// One in fifteen also goes through the window, whose messages must all be ones it knows.
+// A fixed corpus of 300 damaged archives (seeded: the same files every run): opening, reading
+// every tip, searching and saving either work or end in an engine error with an Italian
+// description; a refused file keeps its bytes, and no file is left beside any. One in fifteen
+// also goes through the window, whose every message must be one of those it knows.
 #include "ArchiveProbe.h"
 #include "DamagedArchives.h"
 #include "EngineFixture.h"
 #include "TestArchive.h"
-#include "startup/GenericBas.h"
 
 #include <QtTest>
-
-namespace {
-
-constexpr int kFiles = 300;
-constexpr unsigned kSeed = 20240611;
-
-// Whether a message box of the window is one of those the opening, browsing, searching and
-// saving paths may show.
-bool knownMessage(const QString& text) {
-    static const QStringList fixed = {"Impossibile aprire e/o modificare\n",
-                                      "Il database ",
-                                      "Il Database ",
-                                      "Nessun record trovato",
-                                      "Attenzione: il database è vuoto!",
-                                      "Digitare ",
-                                      "La lunghezza max consentita"};
-    if (text.startsWith("Errore numero: "))
-        return probe::isExplained(text.section('\n', 0, 0).section(' ', 2).toLong());
-    for (const QString& start : fixed)
-        if (text.startsWith(start)) return true;
-    return false;
-}
-
-QStringList beside(const QString& path) {
-    const QFileInfo f(path);
-    return f.dir().entryList({f.fileName() + "-*"}, QDir::Files);
-}
-
-} // namespace
 
 class TestDamaged : public QObject {
     Q_OBJECT
 
-    // In memory when the system has a memory file system: this test is about damage, not about
-    // how long the disk takes to sync the saves it makes.
-    QTemporaryDir m_dir{QDir("/dev/shm").exists() ? "/dev/shm/quillnote-XXXXXX"
-                                                  : QDir::tempPath() + "/quillnote-XXXXXX"};
-    QList<probe::Sample> m_files;
-    QList<bool> m_accepted;
-
-    QString write(int i) {
-        const QString path = m_dir.filePath(QString("%1.mdb").arg(i));
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            f.write(m_files[i].bytes) != m_files[i].bytes.size())
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
-
 private slots:
-    void initTestCase() {
-        const QList<probe::Sample> sound = probe::soundArchives(m_dir.path());
-        QCOMPARE(sound.size(), 3);
-        m_files = probe::damagedArchives(sound, kFiles, kSeed);
-    }
-
     void everyFileEndsWellOrInAMessage() {
-        int opened = 0, damaged = 0, unreadable = 0;
-        for (int i = 0; i < kFiles; ++i) {
-            const QString path = write(i);
+        // In memory where possible: this is about damage, not about how long the disk takes to sync.
+        QTemporaryDir dir((QDir("/dev/shm").exists() ? "/dev/shm" : QDir::tempPath()) + "/quillnote-XXXXXX");
+        const QList<probe::Sample> sound = probe::soundArchives(dir.path());
+        QCOMPARE(sound.size(), 3);
+        const QList<probe::Sample> files = probe::damagedArchives(sound, 300, 20240611);
+        const QRegularExpression known(
+            "^(Impossibile aprire e/o modificare\n|Il [dD]atabase |Nessun record "
+            "trovato|Attenzione: il database è vuoto!|Digitare |La lunghezza max consentita)");
+        int opened = 0, accepted = 0, damaged = 0, unreadable = 0;
+        for (int i = 0; i < int(files.size()); ++i) {
+            const QString path = dir.filePath(QString("%1.mdb").arg(i)), name = files[i].name;
+            const auto write = [&] {
+                QFile f(path);
+                QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(files[i].bytes) >= 0);
+            };
+            write();
             const probe::Outcome out = probe::probeArchive(path);
-            const QByteArray name = m_files[i].name.toUtf8();
             for (long number : out.errors)
-                QVERIFY2(probe::isExplained(number),
-                         qPrintable(m_files[i].name + ": " + QString::number(number)));
-            if (!out.accepted) QVERIFY2(EngineFixture::fileBytes(path) == m_files[i].bytes, name.constData());
-            QVERIFY2(beside(path).isEmpty(), name.constData());
-            m_accepted << out.accepted;
+                QVERIFY2(probe::isExplained(number), qPrintable(name + ": " + QString::number(number)));
+            QVERIFY2(out.accepted || EngineFixture::fileBytes(path) == files[i].bytes, qPrintable(name));
+            QVERIFY2(QDir(dir.path()).entryList({QString("%1.mdb-*").arg(i)}).isEmpty(), qPrintable(name));
             opened += out.opened;
+            accepted += out.accepted;
             damaged += out.damaged;
             unreadable += out.unreadable > 0;
-        }
-        const int accepted = int(m_accepted.count(true));
-        qInfo("files=%d opened=%d accepted=%d damage_met=%d with_unreadable_tips=%d", kFiles, opened,
-              accepted, damaged, unreadable);
-        // The corpus holds all kinds: refused at once, refused after opening, accepted, and damage met late.
-        QVERIFY(opened < kFiles && accepted < opened && accepted > 0 && damaged > 0);
-    }
-
-    void theWindowSaysWhatHappened() {
-        QCOMPARE(m_accepted.size(), kFiles);
-        for (int i = 0; i < kFiles; i += 15) {
-            const QString path = write(i);
+            if (i % 15) continue;
+            write();
             ArchiveWindow w; // boxes nobody answers are closed by the watcher and checked below
             QVERIFY(w.load({}, path));
             QCOMPARE(w.win->DatabaseOpen, w.win->windowTitle().endsWith(QFileInfo(path).fileName()));
@@ -107,12 +56,20 @@ private slots:
                 w.click("cmdTool(1)");
             }
             w.close();
-            for (const QString& text : w.said())
-                QVERIFY2(knownMessage(text.section('|', 3)), qPrintable(m_files[i].name + ": " + text));
-            if (!m_accepted[i])
-                QVERIFY2(EngineFixture::fileBytes(path) == m_files[i].bytes, qPrintable(m_files[i].name));
+            for (QString text : w.said()) {
+                text = text.section('|', 3);
+                QVERIFY2(text.startsWith("Errore numero: ")
+                             ? probe::isExplained(text.section('\n', 0, 0).section(' ', 2).toLong())
+                             : known.match(text).hasMatch(),
+                         qPrintable(name + ": " + text));
+            }
+            QVERIFY2(out.accepted || EngineFixture::fileBytes(path) == files[i].bytes, qPrintable(name));
             w.boxes.clear(); // every box was checked above
         }
+        qInfo("files=300 opened=%d accepted=%d damage_met=%d with_unreadable_tips=%d", opened, accepted,
+              damaged, unreadable);
+        // The corpus holds all kinds: refused at once, refused after opening, accepted, damage met late.
+        QVERIFY(opened < 300 && accepted < opened && accepted > 0 && damaged > 0);
     }
 };
 
