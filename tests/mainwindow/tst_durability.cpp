@@ -1,8 +1,7 @@
-// Every save that returned is on the disk: a child adds, changes and deletes tips through the
-// window offscreen or through the engine alone, saying "doing kind key text" before each change
-// and "done key" once it returned, and is killed with SIGKILL at a random moment. The file must
-// then pass SQLite's integrity check and hold every change reported done; the one in flight may
-// or may not have landed. QN_KILLS sets the number of kills (scripts/kill-soak.sh runs 5,000).
+// Every save that returned is on the disk: a child changes tips, saying "doing kind key text"
+// before each change and "done key" once it returned, and is killed with SIGKILL at a random
+// moment. The file must then pass SQLite's integrity check and hold every change reported done;
+// the one in flight may or may not have landed. QN_KILLS sets the number of kills.
 #include "EngineFixture.h"
 #include "TestArchive.h"
 #include "startup/GenericBas.h"
@@ -24,10 +23,9 @@ Rows fileRows(const QString& path) {
     return rows;
 }
 
-// The child: changes tips until it is killed, through the window offscreen (its buttons, on the
-// tip shown, a deletion's question answered Yes) or through the engine alone, as the window uses
-// it. Each change stores a text no other change stores; every line is flushed, as the parent may
-// kill the child next.
+// Changes tips until killed, through the window offscreen (its buttons, on the tip shown) or the
+// engine alone as the window uses it, each storing a text no other change stores. Lines are
+// flushed: the parent may kill the child next.
 int child(int argc, char** argv) {
     const bool window = QByteArray(argv[1]) == "--window-child";
     const QString path = QString::fromLocal8Bit(argv[2]);
@@ -51,10 +49,8 @@ int child(int argc, char** argv) {
         const QString kind =
             rs()->RecordCount() < 4 ? "add" : QStringList{"add", "edit", "delete"}[rng.bounded(3)];
         const QString text = QString("%1-%2.").arg(seed).arg(n).repeated(1 + rng.bounded(800));
-        if (window)
-            w->click(QString("cmdSposta(%1)").arg(rng.bounded(4)));
-        else
-            rs()->SetAbsolutePosition(rng.bounded(int(rs()->RecordCount())));
+        window ? void(w->click(QString("cmdSposta(%1)").arg(rng.bounded(4))))
+               : rs()->SetAbsolutePosition(rng.bounded(int(rs()->RecordCount())));
         qlonglong key = kind == "add" ? 0 : rs()->Fields("KeyPrimary").Value().toLongLong();
         std::cout << qPrintable(QString("doing %1 %2 %3").arg(kind).arg(key).arg(text)) << std::endl;
         if (window && kind == "delete") {
@@ -109,16 +105,17 @@ private slots:
             child.kill();
             QVERIFY(child.waitForFinished(30000) || child.state() == QProcess::NotRunning);
             out += child.readAllStandardOutput();
-            QVERIFY2(child.exitStatus() == QProcess::CrashExit,
-                     out.right(300).constData()); // killed, not failed
+            QVERIFY2(child.exitStatus() == QProcess::CrashExit, out.right(300).constData()); // not failed
             // Replays the lines that arrived whole; the last "doing" may still be in flight.
+            const auto apply = [](Rows& rows, const QStringList& change, qlonglong key) {
+                change[1] == "delete" ? void(rows.erase(key)) : void(rows[key] = change[3]);
+            };
             QStringList pending; // doing, kind, key, text
             for (const QByteArray& line : out.left(out.lastIndexOf('\n')).split('\n')) {
                 const QStringList words = QString::fromUtf8(line).split(' ');
                 if (words[0] == "doing") pending = words;
                 if (words[0] != "done" || pending.isEmpty()) continue;
-                const qlonglong key = words[1].toLongLong();
-                pending[1] == "delete" ? void(model.erase(key)) : void(model[key] = pending[3]);
+                apply(model, pending, words[1].toLongLong());
                 ++acknowledged;
                 pending.clear();
             }
@@ -127,12 +124,9 @@ private slots:
             damaged += EngineFixture::rawColumn(path, "PRAGMA integrity_check") != QStringList{"ok"};
             const Rows stored = fileRows(path);
             Rows landed = model; // with the change in flight; an added tip has the highest key
-            if (!pending.isEmpty()) {
-                const qlonglong key = pending[1] != "add" ? pending[2].toLongLong()
-                                      : stored.empty()    ? 0
-                                                          : stored.rbegin()->first;
-                pending[1] == "delete" ? void(landed.erase(key)) : void(landed[key] = pending[3]);
-            }
+            if (!pending.isEmpty() && !stored.empty())
+                apply(landed, pending,
+                      pending[1] == "add" ? stored.rbegin()->first : pending[2].toLongLong());
             if (stored != model && stored != landed) {
                 ++lost;
                 qWarning() << "kill" << k << (window ? "window" : "engine") << pending.mid(0, 3);

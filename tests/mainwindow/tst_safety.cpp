@@ -33,137 +33,110 @@ class TestSafety : public QObject {
     Q_OBJECT
 
 private slots:
-    void hostileArchivesAreRefused_data() {
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<QString>("reason");
+    // Hostile archives are refused with the reason, their bytes unchanged; one another program
+    // left in WAL mode is accepted and used in the delete journal mode, no files left beside it.
+    void hostileArchivesAreRefusedAndWalIsUndone() {
         const QString trigger =
             "il database contiene dei trigger, comandi che verrebbero eseguiti a ogni modifica.";
-        QTest::newRow("TipsTable a view")
-            << "ALTER TABLE TipsTable RENAME TO Dati; CREATE VIEW TipsTable AS SELECT * FROM Dati"
-            << "TipsTable è una vista (una query salvata), non una tabella.";
-        QTest::newRow("TipsTable virtual")
-            << "DROP TABLE TipsTable; CREATE VIRTUAL TABLE TipsTable USING "
-               "fts5(KeyPrimary, Titolo, Procedura, Categoria, ChiaveRicerca, "
-               "Note, Bookmark, Linguaggio)"
-            << "TipsTable è una tabella virtuale, i cui dati sono forniti da un "
-               "modulo esterno.";
-        QTest::newRow("a trigger that empties the table")
-            << "CREATE TRIGGER wipe AFTER UPDATE ON TipsTable BEGIN DELETE FROM TipsTable; END" << trigger;
-        QTest::newRow("a trigger calling our like, on another table")
-            << "CREATE TABLE Log(t); CREATE TRIGGER spia AFTER INSERT ON Log BEGIN UPDATE TipsTable SET "
-               "Note = (NEW.t LIKE '*'); END"
-            << trigger;
-    }
-    void hostileArchivesAreRefused() {
-        QFETCH(QString, change);
-        QFETCH(QString, reason);
-        ArchiveWindow w;
-        QVERIFY(CreateTips(w.path, {{"Alfa"}, {"Beta"}}) && EngineFixture::rawExec(w.path, change) == 0);
-        const QByteArray before = EngineFixture::fileBytes(w.path);
-        QVERIFY(w.load({QMessageBox::Ok}));
-        QCOMPARE(w.said(), QStringList{Box(Incompatible.arg(w.path, reason), QMessageBox::Critical,
-                                           QMessageBox::Ok, "Quillnote - Operazione annullata")});
-        QVERIFY(noArchive(w));
-        w.close();
-        QCOMPARE(EngineFixture::fileBytes(w.path), before);
-    }
-
-    // Accepted, an archive another program left in WAL mode is used in the delete journal mode.
-    void walArchiveLeavesNoFilesBeside() {
-        ArchiveWindow w;
-        QVERIFY(CreateTips(w.path, {{"Alfa"}}) &&
-                EngineFixture::rawExec(w.path, "PRAGMA journal_mode=WAL") == 0);
-        QVERIFY(w.load());
-        QCOMPARE(w.tip(), "Alfa 1  di  1");
-        QVERIFY(!QFile::exists(w.path + "-wal") && !QFile::exists(w.path + "-shm"));
-        w.close();
-        QCOMPARE(EngineFixture::rawColumn(w.path, "PRAGMA journal_mode"), QStringList{"delete"});
+        for (const auto& [change, reason] : QList<std::pair<QString, QString>>{
+                 {"ALTER TABLE TipsTable RENAME TO Dati; CREATE VIEW TipsTable AS SELECT * FROM Dati",
+                  "TipsTable è una vista (una query salvata), non una tabella."},
+                 {"DROP TABLE TipsTable; CREATE VIRTUAL TABLE TipsTable USING fts5(Titolo)",
+                  "TipsTable è una tabella virtuale, i cui dati sono forniti da un modulo esterno."},
+                 {"CREATE TRIGGER wipe AFTER UPDATE ON TipsTable BEGIN DELETE FROM TipsTable; END", trigger},
+                 {"CREATE TABLE Log(t); CREATE TRIGGER spia AFTER INSERT ON Log BEGIN UPDATE TipsTable SET "
+                  "Note = "
+                  "(NEW.t LIKE '*'); END",
+                  trigger},
+                 {"PRAGMA journal_mode=WAL", ""}}) {
+            ArchiveWindow w;
+            QVERIFY(CreateTips(w.path, {{"Alfa"}}) && EngineFixture::rawExec(w.path, change) == 0);
+            const QByteArray before = EngineFixture::fileBytes(w.path);
+            QVERIFY(w.load(reason.isEmpty() ? Answers{} : Answers{QMessageBox::Ok}));
+            if (reason.isEmpty()) {
+                QCOMPARE(w.tip(), "Alfa 1  di  1");
+                QVERIFY(!QFile::exists(w.path + "-wal") && !QFile::exists(w.path + "-shm"));
+                w.close();
+                QCOMPARE(EngineFixture::rawColumn(w.path, "PRAGMA journal_mode"), QStringList{"delete"});
+                continue;
+            }
+            QCOMPARE(w.said(), QStringList{Box(Incompatible.arg(w.path, reason), QMessageBox::Critical,
+                                               QMessageBox::Ok, "Quillnote - Operazione annullata")});
+            QVERIFY(noArchive(w));
+            w.close();
+            QCOMPARE(EngineFixture::fileBytes(w.path), before);
+        }
     }
 
     // Damage met at the opening (a page in the middle of the table), while browsing (the disk goes
     // bad under the open window, in long procedures it no longer holds in memory) or while saving
     // a tip being typed (in an index only another program made): one message, then the window
     // without the archive, what the user typed kept, the file as it was.
-    void damageIsSaidOnce_data() {
-        QTest::addColumn<QString>("where");
-        QTest::addColumn<QString>("pages");
-        QTest::newRow("at the opening") << "opening"
-                                        << "SELECT pageno FROM dbstat WHERE name = 'TipsTable' AND "
-                                           "pagetype = 'leaf' LIMIT 1 OFFSET 6";
-        QTest::newRow("while browsing")
-            << "browsing"
-            << "SELECT pageno FROM dbstat WHERE name = 'TipsTable' AND pagetype = 'overflow'";
-        QTest::newRow("while saving") << "saving"
-                                      << "SELECT rootpage FROM sqlite_master WHERE name = 'Altrui'";
-    }
     void damageIsSaidOnce() {
-        QFETCH(QString, where);
-        QFETCH(QString, pages);
-        ArchiveWindow w;
-        QList<Tip> tips; // several pages of table and index
-        for (int i = 0; i < 150; ++i)
-            tips << Tip(QString("Tip %1").arg(i, 3, 10, QChar('0')),
-                        QString(where == "browsing" ? 30000 : 300, QChar('a' + i % 26)),
-                        QString("Cat %1").arg(i % 5), QString("chiave %1").arg(i % 2));
-        QVERIFY(CreateTips(w.path, tips) &&
-                EngineFixture::rawExec(w.path, "CREATE INDEX Altrui ON TipsTable(Note)") == 0);
-        const QStringList damaged = EngineFixture::rawColumn(w.path, pages);
-        const auto damage = [&] {
-            for (const QString& page : damaged) // 8 bytes of no page type SQLite knows
-                EngineFixture::overwrite(w.path, (page.toLongLong() - 1) * 4096, 8, '\x33');
-            return EngineFixture::fileBytes(w.path);
-        };
-        QByteArray before = where == "browsing" ? QByteArray() : damage();
-        QVERIFY(w.load(where == "opening" ? Answers{QMessageBox::Ok} : Answers{}));
-        if (where != "opening") QCOMPARE(w.tip(), "Tip 000 1  di  150");
-        if (where == "browsing") {
-            before = damage();
-            QVERIFY(w.pick("cboTitoli", "Tip 040", {QMessageBox::Ok}));
-        } else if (where == "saving") {
-            QVERIFY(w.click("optWork(1)") && w.click("cmdTool(4)"));
-            w.type("txtdb(4)", "nota nuova");
-            QVERIFY(w.click("cmdTool(1)", {QMessageBox::Ok}));
+        for (const QString where : {"opening", "browsing", "saving"}) {
+            ArchiveWindow w;
+            QList<Tip> tips; // several pages of table and index
+            for (int i = 0; i < 150; ++i)
+                tips << Tip(QString("Tip %1").arg(i, 3, 10, QChar('0')),
+                            QString(where == "browsing" ? 30000 : 300, QChar('a' + i % 26)),
+                            QString("Cat %1").arg(i % 5), QString("chiave %1").arg(i % 2));
+            QVERIFY(CreateTips(w.path, tips) &&
+                    EngineFixture::rawExec(w.path, "CREATE INDEX Altrui ON TipsTable(Note)") == 0);
+            const QStringList damaged = EngineFixture::rawColumn(
+                w.path, where == "saving"
+                            ? "SELECT rootpage FROM sqlite_master WHERE name = 'Altrui'"
+                            : "SELECT pageno FROM dbstat WHERE name = 'TipsTable' AND pagetype = " +
+                                  QString(where == "opening" ? "'leaf' LIMIT 1 OFFSET 6" : "'overflow'"));
+            const auto damage = [&] {
+                for (const QString& page : damaged) // 8 bytes of no page type SQLite knows
+                    EngineFixture::overwrite(w.path, (page.toLongLong() - 1) * 4096, 8, '\x33');
+                return EngineFixture::fileBytes(w.path);
+            };
+            QByteArray before = where == "browsing" ? QByteArray() : damage();
+            QVERIFY(w.load(where == "opening" ? Answers{QMessageBox::Ok} : Answers{}));
+            if (where != "opening") QCOMPARE(w.tip(), "Tip 000 1  di  150");
+            if (where == "browsing") {
+                before = damage();
+                QVERIFY(w.pick("cboTitoli", "Tip 040", {QMessageBox::Ok}));
+            } else if (where == "saving") {
+                QVERIFY(w.click("optWork(1)") && w.click("cmdTool(4)"));
+                w.type("txtdb(4)", "nota nuova");
+                QVERIFY(w.click("cmdTool(1)", {QMessageBox::Ok}));
+            }
+            const bool typing = where == "saving";
+            const QString kept = "\nIl tip che si stava scrivendo non è stato salvato: resta nelle caselle.";
+            QCOMPARE(w.said(),
+                     QStringList{Box(Damaged.arg(w.path) + (typing ? kept : ""), QMessageBox::Critical)});
+            QVERIFY(noArchive(w));
+            QCOMPARE(w.boxText(0) + '|' + w.boxText(4), typing ? "Tip 000|nota nuova" : "|");
+            w.click("optWork(0)");
+            w.click("cmdSposta(2)");
+            QCOMPARE(w.boxes.count(), 1);
+            w.close();
+            QCOMPARE(EngineFixture::fileBytes(w.path), before);
         }
-        const bool typing = where == "saving";
-        const QString kept = "\nIl tip che si stava scrivendo non è stato salvato: resta nelle caselle.";
-        QCOMPARE(w.said(),
-                 QStringList{Box(Damaged.arg(w.path) + (typing ? kept : ""), QMessageBox::Critical)});
-        QVERIFY(noArchive(w));
-        QCOMPARE(w.boxText(0) + '|' + w.boxText(4), typing ? "Tip 000|nota nuova" : "|");
-        w.click("optWork(0)");
-        w.click("cmdSposta(2)");
-        QCOMPARE(w.boxes.count(), 1);
-        w.close();
-        QCOMPARE(EngineFixture::fileBytes(w.path), before);
     }
 
-    // A save that needs more room than the file may take (in a child, so the limit ends with it):
+    // A save that needs more room than the file may take (in a child: the limit ends with it):
     // the engine's error said, the tip kept on screen in edit mode, the file unchanged; once room
     // is made the same save succeeds.
     void fullDiskKeepsTheTipUntilRoomIsMade() {
-        if (const QString path = qEnvironmentVariable("QN_FULL_DISK"); !path.isEmpty())
-            return saveOnAFullDisk(path);
-        QTemporaryDir dir;
-        const QString path = dir.filePath("Quillnote.mdb");
-        QVERIFY(CreateTips(path, {{"Alfa"}, {"Beta"}}));
+        if (qEnvironmentVariableIsSet("QN_FULL_DISK")) return saveOnAFullDisk();
         QProcess child;
         child.setProcessChannelMode(QProcess::MergedChannels);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QN_FULL_DISK", path);
-        child.setProcessEnvironment(env);
+        qputenv("QN_FULL_DISK", "1");
         child.start(QCoreApplication::applicationFilePath(), {QTest::currentTestFunction()});
+        qunsetenv("QN_FULL_DISK");
         QVERIFY(child.waitForFinished(120000));
         QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
                  child.readAll().constData());
-        QCOMPARE(EngineFixture::rawColumn(path, "PRAGMA integrity_check"), QStringList{"ok"});
-        QCOMPARE(EngineFixture::rawColumn(path, "SELECT Titolo || length(Procedura) FROM TipsTable"),
-                 QStringList({"Alfa5", "Beta5", "Grande36000"}));
     }
 
 private:
-    void saveOnAFullDisk(const QString& path) {
+    void saveOnAFullDisk() {
         ArchiveWindow w;
-        QVERIFY(w.load({}, path));
+        const QString& path = w.path;
+        QVERIFY(CreateTips(path, {{"Alfa"}, {"Beta"}}) && w.load());
         QVERIFY(w.click("optWork(1)") && w.click("cmdTool(0)"));
         w.fill({"Grande", "", "Varie"});
         w.type("txtdb(1)", QString("una riga\n").repeated(4000)); // pasted: more pages than the file has
@@ -185,6 +158,10 @@ private:
         QVERIFY(w.click("cmdTool(1)"));
         QCOMPARE(w.tip(), "Grande 3  di  3");
         QCOMPARE(w.boxes.count(), 1);
+        w.close();
+        QCOMPARE(EngineFixture::rawColumn(path, "PRAGMA integrity_check"), QStringList{"ok"});
+        QCOMPARE(EngineFixture::rawColumn(path, "SELECT Titolo || length(Procedura) FROM TipsTable"),
+                 QStringList({"Alfa5", "Beta5", "Grande36000"}));
     }
 };
 

@@ -22,14 +22,14 @@ private slots:
         const QRegularExpression known(
             "^(Impossibile aprire e/o modificare\n|Il [dD]atabase |Nessun record "
             "trovato|Attenzione: il database è vuoto!|Digitare |La lunghezza max consentita)");
-        int opened = 0, accepted = 0, damaged = 0, unreadable = 0;
+        int opened = 0, accepted = 0, damaged = 0;
         for (int i = 0; i < int(files.size()); ++i) {
             const QString path = dir.filePath(QString("%1.mdb").arg(i)), name = files[i].name;
             const auto write = [&] {
                 QFile f(path);
-                QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(files[i].bytes) >= 0);
+                return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(files[i].bytes) >= 0;
             };
-            write();
+            QVERIFY(write());
             const probe::Outcome out = probe::probeArchive(path);
             for (long number : out.errors)
                 QVERIFY2(probe::isExplained(number), qPrintable(name + ": " + QString::number(number)));
@@ -38,11 +38,9 @@ private slots:
             opened += out.opened;
             accepted += out.accepted;
             damaged += out.damaged;
-            unreadable += out.unreadable > 0;
             if (i % 15) continue;
-            write();
             ArchiveWindow w; // boxes nobody answers are closed by the watcher and checked below
-            QVERIFY(w.load({}, path));
+            QVERIFY(write() && w.load({}, path));
             QCOMPARE(w.win->DatabaseOpen, w.win->windowTitle().endsWith(QFileInfo(path).fileName()));
             if (w.win->DatabaseOpen) {
                 w.win->SuppressArrowAnimation = true; // its frames only take time here
@@ -66,8 +64,7 @@ private slots:
             QVERIFY2(out.accepted || EngineFixture::fileBytes(path) == files[i].bytes, qPrintable(name));
             w.boxes.clear(); // every box was checked above
         }
-        qInfo("files=300 opened=%d accepted=%d damage_met=%d with_unreadable_tips=%d", opened, accepted,
-              damaged, unreadable);
+        qInfo("files=300 opened=%d accepted=%d damage_met=%d", opened, accepted, damaged);
         // The corpus holds all kinds: refused at once, refused after opening, accepted, damage met late.
         QVERIFY(opened < 300 && accepted < opened && accepted > 0 && damaged > 0);
     }
