@@ -83,8 +83,7 @@ private slots:
         // The limits are accepted. A title of blanks is stored as the empty text; blanks around are trimmed.
         w->fill({"   ", "  riga uno\n\triga due  ", c30, k20});
         w->type("txtdb(4)", "  nota ");
-        w->click("cmdTool(1)");
-        QVERIFY(browsing(*w));
+        QVERIFY(w->click("cmdTool(1)") && browsing(*w));
         QCOMPARE(w->stored(),
                  threeRows + QStringList{"4||riga uno\n\triga due|" + c30 + "|" + k20 + "|nota|<null>"});
     }
@@ -93,16 +92,16 @@ private slots:
         QVERIFY(edit() && w->click("cmdSposta(2)"));
         // Annulla after Nuovo or Modifica returns to the former tip with its stored values.
         for (const char* command : {"cmdTool(0)", "cmdTool(4)"}) {
-            w->click(command);
+            QVERIFY(w->click(command));
             w->fill({"Da buttare", "mai salvato", "Altra", "altra"});
-            w->click("cmdTool(3)");
+            QVERIFY(w->click("cmdTool(3)"));
             QCOMPARE(w->tip() + w->boxText(1) + w->boxText(2) + w->boxText(3),
                      "Delta 2  di  3secondo corpoGraficaSort");
             QVERIFY(browsing(*w));
         }
-        w->click("cmdTool(0)");
+        QVERIFY(w->click("cmdTool(0)"));
         w->fill({"Alfa", "nuovo corpo", "Nuovissima"}); // first in title order, yet shown at the end
-        w->click("cmdTool(1)");
+        QVERIFY(w->click("cmdTool(1)"));
         QCOMPARE(w->tip() + '|' + w->items("cboTitoli").join(','), "Alfa 4  di  4|Alfa,Bravo,Delta,Foxtrot");
         // Changing the second tip: the lists come up with its category and key; browsing is off.
         QVERIFY(w->click("cmdSposta(0)") && w->click("cmdSposta(2)") && w->click("cmdTool(4)"));
@@ -111,9 +110,8 @@ private slots:
         for (const char* off : {"cmdSposta(2)", "cboTitoli", "cmdBookmark"})
             QVERIFY2(!w->widget(off)->isEnabled(), off);
         w->fill({"Zulu", "secondo corpo", "Grafica", ""}); // an empty key is stored as the empty text
-        w->click("cmdTool(1)");
+        QVERIFY(w->click("cmdTool(1)") && browsing(*w));
         QCOMPARE(w->tip(), "Zulu 2  di  4");
-        QVERIFY(browsing(*w));
         QCOMPARE(w->stored(), QStringList({threeRows[0], "2|Zulu|secondo corpo|Grafica||nota d|0",
                                            threeRows[2], "4|Alfa|nuovo corpo|Nuovissima|||<null>"}));
     }
@@ -167,9 +165,7 @@ private slots:
         QCOMPARE(typed(cat, "x"), "Dex|");         // no entry goes on so: typed over the selection
         QCOMPARE(typed(cat, "<"), "De|");
         QCOMPARE(typed(key, "sq"), "SQL|L");
-        QTest::keyClick(key, Qt::Key_Backspace); // removes the selected completion
-        QTest::keyClick(key, Qt::Key_Return);
-        QCOMPARE(typed(key, "") + QString::number(key->count()), "SQ|2");
+        QCOMPARE(typed(key, "<"), "SQ|"); // removes the selected completion
         w->fill({"Completato", "testo"});
         cat->clearEditText();
         QTest::keyClicks(cat, "DEL");
@@ -203,35 +199,30 @@ private slots:
         QVERIFY(w->said().last().startsWith(Box("Errore numero: ", QMessageBox::Critical)));
         QCOMPARE(GenericBas::TipsRecordset->EditMode(), int(qn::dbEditAdd));
         QVERIFY(w->win->cmdTool[1]->isEnabled() && !w->win->cmdSposta[2]->isEnabled());
-        w->click("cmdTool(3)");
-        QVERIFY(browsing(*w));
+        QVERIFY(w->click("cmdTool(3)") && browsing(*w));
         QCOMPARE(w->tip(), "Bravo 1  di  3");
         QCOMPARE(w->stored(), threeRows);
     }
 
     void modeSwitchesStayOnTheTip() {
         QVERIFY(edit({}, {}, false));
-        w->pick("cboFindCategoria", "Grafica");
-        QCOMPARE(w->tip(), "Delta 1  di  1");
-        w->click("optWork(1)");
+        QVERIFY(w->pick("cboFindCategoria", "Grafica") && w->click("optWork(1)"));
         QCOMPARE(mode(*w) + w->tip(), "editDelta 2  di  3"); // all tips again, on the same one
         QCOMPARE(w->win->focusWidget(), w->win->cmdTool[0]);
         // Back to view mode: the search type is reset to "Categoria", the arrow is left alone.
         w->click("optWork(0)");
-        QCOMPARE(mode(*w), "view");
-        QVERIFY(w->win->cboFindCategoria->isVisible() && !w->win->SuppressArrowAnimation);
+        QVERIFY(mode(*w) == "view" && w->win->cboFindCategoria->isVisible() &&
+                !w->win->SuppressArrowAnimation);
         QCOMPARE(w->win->focusWidget(), w->widget("txtdb(0)"));
         // The counter's double-click switches too, but not while a tip is being added; the option
         // button then drops the new tip without asking.
         QTest::mouseDClick(w->win->lblNumRecord, Qt::LeftButton);
-        QCOMPARE(mode(*w), "edit");
-        w->click("cmdTool(0)");
+        QVERIFY(mode(*w) == "edit" && w->click("cmdTool(0)"));
         w->fill({"Mai salvato", "corpo", "Nuova"});
         QTest::mouseDClick(w->win->lblNumRecord, Qt::LeftButton);
         QVERIFY(mode(*w) == "edit" && w->win->cmdTool[1]->isEnabled());
         w->click("optWork(0)");
-        QCOMPARE(mode(*w), "view");
-        QVERIFY(GenericBas::TipsRecordset->EditMode() == qn::dbEditNone && w->win->cmdSposta[0]->isEnabled());
+        QVERIFY(mode(*w) == "view" && GenericBas::TipsRecordset->EditMode() == qn::dbEditNone);
         QTest::mouseDClick(w->win->lblNumRecord, Qt::LeftButton);
         QVERIFY(mode(*w) == "edit" && browsing(*w)); // edit mode again finds the panel browsing
         QCOMPARE(w->stored(), threeRows);
@@ -257,7 +248,6 @@ private slots:
                 if (const QVariant t = rs->Fields("Titolo").Value(); t.isValid()) out << t.toString();
             return out;
         };
-        // Pasted: key clicks cannot carry accented letters.
         auto setTitle = [&] { qobject_cast<QLineEdit*>(w->widget("txtdb(0)"))->setText(any()); };
         for (int step = 0; step < 120; ++step) {
             const int op = int(rng() % 7);
@@ -292,22 +282,20 @@ private slots:
         QCOMPARE(toggle(*w, QMessageBox::Yes), Add + " *");
         QCOMPARE(w->win->focusWidget(), w->win->cmdSposta[2]);
         // A value another program wrote counts as set, though only 1 shows the image.
-        w->click("cmdSposta(2)");
-        QVERIFY(!w->win->imgBookmark->isVisible());
+        QVERIFY(w->click("cmdSposta(2)") && !w->win->imgBookmark->isVisible());
         QCOMPARE(toggle(*w, QMessageBox::Yes), Remove + " -");
         w->click("cmdSposta(2)");
         QCOMPARE(toggle(*w, QMessageBox::No), Remove + " *");
         // Under a filter the view stays; the first tip's stored 1 asks the removal.
         w->pick("cboFindCategoria", "Delphi");
         QCOMPARE(toggle(*w, QMessageBox::Yes), Remove + " -");
-        QCOMPARE(toggle(*w, QMessageBox::Yes), Add + " *");
-        QCOMPARE(w->tip(), "Foxtrot 1  di  1");
+        QCOMPARE(toggle(*w, QMessageBox::Yes) + w->tip(), Add + " *Foxtrot 1  di  1");
         w->pick("cboFindCategoria", "Database");
         QCOMPARE(toggle(*w, QMessageBox::Yes), Remove + " -");
         QStringList marks;
         for (const QString& row : w->stored())
             marks << row.section('|', 6);
-        QCOMPARE(marks, QStringList({"0", "0", "1"}));
+        QCOMPARE(marks.join(','), "0,0,1");
     }
 };
 
