@@ -1,5 +1,5 @@
-// Record sets over a tips table: order, positions at both ends, editing through the set,
-// bookmarks and finds, read-only shapes, staleness after writes elsewhere, values.
+// Record sets over a tips table: order and filters, moves at both ends, editing through the set,
+// bookmarks and finds, read-only shapes, staleness after writes elsewhere, values and limits.
 
 #include "EngineFixture.h"
 #include "engine/TextOrder.h"
@@ -7,22 +7,49 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <random>
+#include <string_view>
 
 using namespace qn;
 using EngineFixture::errorOf;
 
 namespace {
-const QString kDefaultView = QStringLiteral("SELECT * FROM TipsTable ORDER BY[Titolo]ASC");
-
-QStringList titles(Recordset& rs) {
+const QString kView = "SELECT * FROM TipsTable ORDER BY[Titolo]ASC";
+QString where(const char* cond) {
+    return QStringLiteral("SELECT * FROM TipsTable WHERE %1ORDER BY[Titolo]ASC").arg(QString::fromUtf8(cond));
+}
+FieldRef f(Recordset& rs, const char* name) {
+    return rs.Fields(QString::fromUtf8(name));
+}
+QString s(Recordset& rs, const char* name = "Titolo") {
+    return f(rs, name).Value().toString();
+}
+QString titles(Recordset& rs) {
     QStringList out;
-    if (rs.RecordCount() == 0) return out;
-    rs.MoveFirst();
-    while (!rs.IsEOF()) {
-        out << rs.Fields(QStringLiteral("Titolo")).Value().toString();
-        rs.MoveNext();
+    for (rs.RecordCount() ? rs.MoveFirst() : void(); !rs.IsEOF(); rs.MoveNext())
+        out << s(rs);
+    return out.join(' ');
+}
+// Runs moves (F first, L last, N next, P previous, D delete, a digit: that position, . none) and
+// says after each where the set is: "title/position", with BOF or EOF when there; "#number"
+// alone for an error the move raised, "#number/position..." for one the reading raised.
+QString walk(Recordset& rs, const char* moves) {
+    QStringList out;
+    for (const char* m = moves; *m; ++m) {
+        QString at;
+        const long e = errorOf([&] {
+            using Move = void (Recordset::*)();
+            const Move step[] = {&Recordset::MoveFirst, &Recordset::MoveLast, &Recordset::MoveNext,
+                                 &Recordset::MovePrevious, &Recordset::Delete};
+            const size_t op = std::string_view("FLNPD").find(*m);
+            if (op < 5) (rs.*step[op])();
+            if (*m >= '0' && *m <= '9') rs.SetAbsolutePosition(*m - '0');
+            at = QString::number(rs.AbsolutePosition()) + (rs.IsBOF() ? "BOF" : "") +
+                 (rs.IsEOF() ? "EOF" : "");
+            at = s(rs) + '/' + at;
+        });
+        out << (e ? QStringLiteral("#%1").arg(e) + (at.isEmpty() ? "" : "/" + at) : at);
     }
-    return out;
+    return out.join(' ');
 }
 } // namespace
 
@@ -31,12 +58,11 @@ class TestRecordset : public QObject {
 
     QTemporaryDir m_dir;
     std::unique_ptr<Database> m_db;
+    int m_files = 0;
 
 private slots:
     void init() {
-        const QString path =
-            m_dir.filePath(QStringLiteral("t%1.mdb").arg(QDateTime::currentMSecsSinceEpoch()));
-        m_db = EngineFixture::createTipsDatabase(path);
+        m_db = EngineFixture::createTipsDatabase(m_dir.filePath(QStringLiteral("t%1.mdb").arg(++m_files)));
         const char* const rows[][2] = {{"Emacs", "Rete"}, {"elenco", "rete"},  {"Èlite", "Grafica"},
                                        {"zeta", "Rete"},  {"Alfa", "Grafica"}, {"beta", "Varie"}};
         for (const auto& r : rows)
@@ -44,217 +70,136 @@ private slots:
     }
     void cleanup() { m_db.reset(); }
 
-    void defaultViewSortsCaseAndAccentInsensitively() {
-        auto rs = m_db->OpenRecordset(kDefaultView);
-        QCOMPARE(titles(*rs),
-                 QStringList({"Alfa", "beta", "elenco", QString::fromUtf8("Èlite"), "Emacs", "zeta"}));
-        QVERIFY(rs->Updatable());
-    }
-
-    void positionsAtBothEnds() {
-        auto rs = m_db->OpenRecordset(kDefaultView);
+    // Order and comparisons ignore case and accents; Like folds case but keeps accents apart.
+    void queriesOrderFilterAndMove() {
+        QCOMPARE(titles(*m_db->OpenRecordset(kView)), "Alfa beta elenco Èlite Emacs zeta");
+        const char* const cases[][2] = {{"[Categoria]='rete'", "elenco Emacs zeta"},
+                                        {"[Titolo] Like 'E*'", "elenco Emacs"},
+                                        {"[Titolo] Like 'è*'", "Èlite"},
+                                        {"[Categoria]='nessuna'", ""}};
+        for (const auto& c : cases) {
+            auto rs = m_db->OpenRecordset(where(c[0]));
+            QVERIFY(rs->Updatable());
+            QCOMPARE(titles(*rs), QString::fromUtf8(c[1]));
+        }
+        // 3021: no current record.
+        QCOMPARE(walk(*m_db->OpenRecordset(where(cases[3][0])), ".FL"), "#3021/-1BOFEOF #3021 #3021");
+        auto rs = m_db->OpenRecordset(kView);
         QCOMPARE(rs->RecordCount(), 6L);
-        QCOMPARE(rs->AbsolutePosition(), 0L);
-        QVERIFY(!rs->IsBOF());
-        rs->MoveLast();
-        QCOMPARE(rs->AbsolutePosition(), 5L);
-        rs->MoveNext();
-        QVERIFY(rs->IsEOF());
-        QCOMPARE(rs->AbsolutePosition(), -1L);
-        QCOMPARE(errorOf([&] { rs->Fields(QStringLiteral("Titolo")).Value(); }), err::NoCurrentRecord);
-        QCOMPARE(errorOf([&] { rs->MoveNext(); }), err::NoCurrentRecord);
-        rs->MovePrevious();
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("zeta"));
-        rs->MoveFirst();
-        rs->MovePrevious();
-        QVERIFY(rs->IsBOF());
-        QVERIFY(!rs->IsEOF());
-        QCOMPARE(errorOf([&] { rs->MovePrevious(); }), err::NoCurrentRecord);
-        rs->MoveNext();
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("Alfa"));
-        rs->SetAbsolutePosition(3);
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QString::fromUtf8("Èlite"));
+        QCOMPARE(walk(*rs, ".LNNPFPPN3"), "Alfa/0 zeta/5 #3021/-1EOF #3021 zeta/5 Alfa/0 #3021/-1BOF #3021 "
+                                          "Alfa/0 Èlite/3");
     }
 
-    void emptySetIsAtBothEnds() {
-        auto rs = m_db->OpenRecordset(
-            QStringLiteral("SELECT * FROM TipsTable WHERE [Categoria]='nessuna'ORDER BY[Titolo]ASC"));
-        QCOMPARE(rs->RecordCount(), 0L);
-        QVERIFY(rs->IsBOF() && rs->IsEOF());
-        QCOMPARE(errorOf([&] { rs->MoveFirst(); }), err::NoCurrentRecord);
-        QCOMPARE(errorOf([&] { rs->MoveLast(); }), err::NoCurrentRecord);
+    void readOnlySets() {
+        auto snap = m_db->OpenRecordset(kView, dbOpenSnapshot);
+        QCOMPARE(snap->Type(), int(dbOpenSnapshot));
+        QCOMPARE(snap->RecordCount(), 6L);
+        auto groups = m_db->OpenRecordset("SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria");
+        QCOMPARE(groups->Fields(0).Type(), int(dbText));
+        for (Recordset* rs : {snap.get(), groups.get()}) {
+            QVERIFY(!rs->Updatable());
+            rs->MoveFirst();
+            for (auto edit : {&Recordset::Edit, &Recordset::AddNew, &Recordset::Delete})
+                QCOMPARE(errorOf([&] { (rs->*edit)(); }), err::ReadOnly);
+        }
+        groups->FindFirst("Categoria = 'VARIE'");
+        QVERIFY(!groups->NoMatch());
+        QCOMPARE(groups->AbsolutePosition(), 2L); // Grafica, Rete (3 spellings), Varie
     }
 
-    void filtersMatchCaseInsensitively() {
-        auto rs = m_db->OpenRecordset(
-            QStringLiteral("SELECT * FROM TipsTable WHERE [Categoria]='rete'ORDER BY[Titolo]ASC"));
-        QCOMPARE(titles(*rs), QStringList({"elenco", "Emacs", "zeta"}));
-        auto like = m_db->OpenRecordset(
-            QStringLiteral("SELECT * FROM TipsTable WHERE [Titolo] Like 'E*'ORDER BY[Titolo]ASC"));
-        QCOMPARE(titles(*like), QStringList({"elenco", "Emacs"})); // È is not E
-        auto accent = m_db->OpenRecordset(
-            QString::fromUtf8("SELECT * FROM TipsTable WHERE [Titolo] Like 'è*'ORDER BY[Titolo]ASC"));
-        QCOMPARE(titles(*accent), QStringList({QString::fromUtf8("Èlite")}));
-    }
-
-    void groupByGivesSortedReadOnlyGroups() {
-        auto rs =
-            m_db->OpenRecordset(QStringLiteral("SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria"));
-        QStringList groups;
-        for (; !rs->IsEOF(); rs->MoveNext())
-            groups << rs->Fields(QStringLiteral("Categoria")).Value().toString().toLower();
-        QCOMPARE(groups, QStringList({"grafica", "rete", "varie"}));
-        QVERIFY(!rs->Updatable());
-        rs->MoveFirst();
-        QCOMPARE(errorOf([&] { rs->Edit(); }), err::ReadOnly);
-        QCOMPARE(errorOf([&] { rs->AddNew(); }), err::ReadOnly);
-        QCOMPARE(errorOf([&] { rs->Delete(); }), err::ReadOnly);
-        QCOMPARE(rs->Fields(0).Type(), int(dbText));
-        rs->FindFirst(QStringLiteral("Categoria = 'VARIE'"));
-        QVERIFY(!rs->NoMatch());
-        QCOMPARE(rs->AbsolutePosition(), 2L);
-    }
-
-    // A list query groups by the bytes first (through the column's index, when there is one),
-    // then in the general order: the groups of a single grouping, in its order, each shown by its
-    // first spelling in byte order. Null is a group of its own, first.
+    // A list query groups by the bytes first (through the column's index, when there is one), then
+    // in the general order: each group shown by its first spelling in byte order; Null first.
     void listQueriesGroupInTwoSteps() {
-        const QStringList spellings = {
-            "Rete", "rete", "RETE", QString::fromUtf8("Àncora"), "ancora", "Ancora",
-            "",     "Zeta", "zeta", QString::fromUtf8("ß"),      "ss",     "SS"};
+        const QStringList spellings = {"Rete", "rete", "RETE", "Àncora", "ancora", "Ancora",
+                                       "",     "Zeta", "zeta", "ß",      "ss",     "SS"};
         std::mt19937 rng(77);
         QStringList rows;
         for (int i = 0; i < 200; ++i)
-            rows << (i % 13 == 0 ? QString("('t', NULL)")
-                                 : QString("('t', '%1')").arg(spellings[int(rng() % 12)]));
-        m_db->Execute("INSERT INTO TipsTable (Titolo, Categoria) VALUES " + rows.join(", ")); // one write
-        // The groups worked out here: values sorted in the general order, then by bytes.
+            rows << (i % 13 ? QString("('t', '%1')").arg(spellings[int(rng() % 12)])
+                            : QString("('t', NULL)"));
+        m_db->Execute("INSERT INTO TipsTable (Titolo, Categoria) VALUES " + rows.join(", "));
         QList<QByteArray> values;
-        auto all = m_db->OpenRecordset(QStringLiteral("TipsTable"));
-        for (; !all->IsEOF(); all->MoveNext()) {
-            const QVariant v = all->Fields(QStringLiteral("Categoria")).Value();
-            values << (v.isValid() ? v.toString().toUtf8() : QByteArray());
-        }
+        for (auto all = m_db->OpenRecordset("TipsTable"); !all->IsEOF(); all->MoveNext())
+            values << (f(*all, "Categoria").Value().isValid() ? s(*all, "Categoria").toUtf8() : QByteArray());
         auto general = [](const QByteArray& a, const QByteArray& b) {
             return CompareText(a.constData(), int(a.size()), b.constData(), int(b.size()));
         };
         std::sort(values.begin(), values.end(), [&](const QByteArray& a, const QByteArray& b) {
-            if (a.isNull() != b.isNull()) return a.isNull();
             const int c = general(a, b);
-            return c != 0 ? c < 0 : a < b;
+            return a.isNull() != b.isNull() ? a.isNull() : c != 0 ? c < 0 : a < b;
         });
         QStringList expected;
         for (qsizetype i = 0; i < values.size(); ++i)
-            if (i == 0 || values[i].isNull() != values[i - 1].isNull() ||
-                general(values[i], values[i - 1]) != 0)
+            if (i == 0 || values[i].isNull() != values[i - 1].isNull() || general(values[i], values[i - 1]))
                 expected << (values[i].isNull() ? "<null>" : QString::fromUtf8(values[i]));
         for (const bool indexed : {true, false}) {
-            if (!indexed) m_db->Execute(QStringLiteral("DROP INDEX [TipsTable:Categoria]"));
-            auto rs = m_db->OpenRecordset(
-                QStringLiteral("SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria"));
+            if (!indexed) m_db->Execute("DROP INDEX [TipsTable:Categoria]");
             QStringList groups;
-            for (; !rs->IsEOF(); rs->MoveNext()) {
-                const QVariant v = rs->Fields(QStringLiteral("Categoria")).Value();
-                groups << (v.isValid() ? v.toString() : "<null>");
-            }
+            auto rs = m_db->OpenRecordset("SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria");
+            for (; !rs->IsEOF(); rs->MoveNext())
+                groups << (f(*rs, "Categoria").Value().isValid() ? s(*rs, "Categoria") : "<null>");
             QCOMPARE(groups, expected);
         }
     }
 
-    void addedRecordAppearsAtTheEnd() {
-        auto rs = m_db->OpenRecordset(kDefaultView);
-        rs->MoveFirst();
-        rs->MoveNext(); // "beta"
-        rs->AddNew();
-        QCOMPARE(rs->EditMode(), int(dbEditAdd));
-        rs->Fields(QStringLiteral("Titolo")).SetValue(QStringLiteral("Aaa nuovo"));
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("Aaa nuovo"));
-        QVERIFY(!rs->Fields(QStringLiteral("Note")).Value().isValid()); // unassigned: Null
-        rs->Update();
-        QCOMPARE(rs->EditMode(), int(dbEditNone));
-        QCOMPARE(rs->RecordCount(), 7L);
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("beta"));
-        rs->MoveLast();
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("Aaa nuovo"));
-        QVERIFY(rs->Fields(QStringLiteral("KeyPrimary")).Value().toInt() > 6);
-        QVERIFY(!rs->Fields(QStringLiteral("Note")).Value().isValid());
-        QCOMPARE(rs->Bookmark(), rs->LastModified());
-    }
-
-    void editAndCancel() {
-        auto rs = m_db->OpenRecordset(kDefaultView);
+    void editingThroughTheSet() {
+        auto rs = m_db->OpenRecordset(kView);
         rs->Edit();
         QCOMPARE(rs->EditMode(), int(dbEditInProgress));
-        rs->Fields(QStringLiteral("Note")).SetValue(QString());
-        rs->Fields(QStringLiteral("Categoria")).SetValue(QStringLiteral("Nuova"));
+        f(*rs, "Note").SetValue(QString());
+        f(*rs, "Categoria").SetValue("Nuova");
         rs->Update();
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("Alfa"));
-        const QVariant note = rs->Fields(QStringLiteral("Note")).Value();
-        QVERIFY(note.isValid() && note.toString().isEmpty()); // empty text, not Null
+        QVERIFY(f(*rs, "Note").Value().isValid() && s(*rs, "Note").isEmpty()); // empty text, not Null
         rs->Edit();
-        rs->Fields(QStringLiteral("Categoria")).SetValue(QStringLiteral("Persa"));
+        f(*rs, "Categoria").SetValue("Persa");
         rs->CancelUpdate();
-        QCOMPARE(rs->Fields(QStringLiteral("Categoria")).Value().toString(), QStringLiteral("Nuova"));
+        QCOMPARE(s(*rs, "Categoria"), "Nuova");
         QCOMPARE(errorOf([&] { rs->Update(); }), err::UpdateWithoutEdit);
         QCOMPARE(errorOf([&] { rs->CancelUpdate(); }), err::UpdateWithoutEdit);
-        QCOMPARE(errorOf([&] { rs->Fields(QStringLiteral("Titolo")).SetValue(QStringLiteral("x")); }),
-                 err::UpdateWithoutEdit);
-        auto again = m_db->OpenRecordset(
-            QStringLiteral("SELECT * FROM TipsTable WHERE [Categoria]='nuova'ORDER BY[Titolo]ASC"));
-        QCOMPARE(titles(*again), QStringList({"Alfa"}));
-    }
-
-    void deleteLeavesTheSet() {
-        auto rs = m_db->OpenRecordset(kDefaultView);
+        QCOMPARE(errorOf([&] { f(*rs, "Titolo").SetValue("x"); }), err::UpdateWithoutEdit);
+        QCOMPARE(titles(*m_db->OpenRecordset(where("[Categoria]='nuova'"))), "Alfa");
+        // An added record comes at the end of the set; the current record stays.
         rs->MoveFirst();
-        rs->MoveNext(); // beta
-        rs->Delete();
-        QCOMPARE(rs->RecordCount(), 5L);
-        QCOMPARE(errorOf([&] { rs->Fields(QStringLiteral("Titolo")).Value(); }), err::RecordDeleted);
-        QCOMPARE(rs->AbsolutePosition(), -1L);
         rs->MoveNext();
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("elenco"));
-        rs->MoveLast();
-        rs->Delete();
-        rs->MoveNext();
-        QVERIFY(rs->IsEOF());
-        rs->MovePrevious();
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("Emacs"));
-        rs->MoveFirst();
-        rs->Delete();
-        rs->MovePrevious();
-        QVERIFY(rs->IsBOF());
-        QCOMPARE(titles(*m_db->OpenRecordset(kDefaultView)),
-                 QStringList({"elenco", QString::fromUtf8("Èlite"), "Emacs"}));
+        rs->AddNew();
+        QCOMPARE(rs->EditMode(), int(dbEditAdd));
+        f(*rs, "Titolo").SetValue("Aaa nuovo");
+        QCOMPARE(s(*rs), "Aaa nuovo");
+        rs->Update();
+        QCOMPARE(rs->EditMode(), int(dbEditNone));
+        QCOMPARE(s(*rs), "beta");
+        QCOMPARE(walk(*rs, "L"), "Aaa nuovo/6");
+        QCOMPARE(rs->Bookmark(), rs->LastModified());
+        QVERIFY(f(*rs, "KeyPrimary").Value().toInt() > 6 && !f(*rs, "Note").Value().isValid());
+        // A deleted record leaves the set; moving on from it works at both ends.
+        QCOMPARE(walk(*rs, "1DNLDNPFDP"),
+                 "beta/1 #3167/-1 elenco/1 Aaa nuovo/5 #3167/-1EOF #3021/-1EOF zeta/4 Alfa/0 #3167/-1 "
+                 "#3021/-1BOF"); // 3167: deleted
+        QCOMPARE(titles(*m_db->OpenRecordset(kView)), "elenco Èlite Emacs zeta");
     }
 
     void bookmarksAndFinds() {
-        auto rs = m_db->OpenRecordset(kDefaultView);
+        auto rs = m_db->OpenRecordset(kView);
         rs->SetAbsolutePosition(4);
         const QByteArray mark = rs->Bookmark();
         rs->MoveFirst();
         rs->SetBookmark(mark);
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("Emacs"));
+        QCOMPARE(s(*rs), "Emacs");
         QCOMPARE(errorOf([&] { rs->SetBookmark(QByteArray("bad")); }), err::InvalidBookmark);
-
-        rs->FindFirst(QStringLiteral("Categoria = 'RETE'"));
-        QVERIFY(!rs->NoMatch());
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("elenco"));
-        rs->FindNext(QStringLiteral("Categoria = 'RETE'"));
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("Emacs"));
-        rs->FindLast(QStringLiteral("Categoria = 'rete'"));
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("zeta"));
-        rs->FindPrevious(QStringLiteral("Categoria = 'rete'"));
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("Emacs"));
-
-        rs->FindFirst(QStringLiteral("Titolo = 'manca'"));
-        QVERIFY(rs->NoMatch());
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(),
-                 QStringLiteral("Emacs")); // unchanged
-        rs->FindFirst(QStringLiteral("KeyPrimary =4"));
-        QVERIFY(!rs->NoMatch());
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Value().toString(), QStringLiteral("zeta"));
-        QCOMPARE(errorOf([&] { rs->FindFirst(QStringLiteral("Titolo = = 'x'")); }), err::SyntaxError);
+        using Find = void (Recordset::*)(const QString&);
+        const std::tuple<Find, const char*, const char*> finds[] = {
+            {&Recordset::FindFirst, "Categoria = 'RETE'", "elenco"},
+            {&Recordset::FindNext, "Categoria = 'RETE'", "Emacs"},
+            {&Recordset::FindLast, "Categoria = 'rete'", "zeta"},
+            {&Recordset::FindPrevious, "Categoria = 'rete'", "Emacs"},
+            {&Recordset::FindFirst, "Titolo = 'manca'", "Emacs"}, // no match: the record stays
+            {&Recordset::FindFirst, "KeyPrimary =4", "zeta"}};
+        for (const auto& [find, cond, title] : finds) {
+            (rs.get()->*find)(QString::fromUtf8(cond));
+            QCOMPARE(rs->NoMatch(), QByteArray(cond).contains("manca"));
+            QCOMPARE(s(*rs), title);
+        }
+        QCOMPARE(errorOf([&] { rs->FindFirst("Titolo = = 'x'"); }), err::SyntaxError);
     }
 
     // A set on a query and a set on the table (whose values are read when first needed) hold the
@@ -262,8 +207,9 @@ private slots:
     void changesElsewhereAreSeen_data() {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("listed"); // key:title of every record left, in the set's order
-        QTest::newRow("query") << kDefaultView << QString::fromUtf8("5:Alfa 6:beta 3:Èlite 1:Emacs 4:Zulu");
-        QTest::newRow("table") << "TipsTable" << QString::fromUtf8("1:Emacs 3:Èlite 4:Zulu 5:Alfa 6:beta");
+        QTest::newRow("query") << kView << "5:Alfa 6:beta 3:Èlite 1:Emacs 4:Zulu";
+        QTest::newRow("table") << "TipsTable"
+                               << "1:Emacs 3:Èlite 4:Zulu 5:Alfa 6:beta";
     }
     void changesElsewhereAreSeen() {
         QFETCH(QString, source);
@@ -271,139 +217,89 @@ private slots:
         auto view = m_db->OpenRecordset(source);
         const quint64 opened = m_db->ChangeStamp();
         const QString first = listed.section(' ', 0, 0).section(':', 1); // not changed below
-        QCOMPARE(view->Fields(QStringLiteral("Titolo")).Value().toString(), first);
-        QCOMPARE(
-            m_db->Execute(QStringLiteral("UPDATE TipsTable SET Categoria = 'Reti' WHERE Categoria = 'Rete'")),
-            3L);
+        QCOMPARE(s(*view), first);
+        QCOMPARE(m_db->Execute("UPDATE TipsTable SET Categoria = 'Reti' WHERE Categoria = 'Rete'"), 3L);
         QVERIFY(m_db->ChangeStamp() != opened);
-        m_db->Execute(QStringLiteral("UPDATE TipsTable SET Titolo = 'Zulu' WHERE Titolo = 'zeta'"));
-        view->FindFirst(QStringLiteral("Titolo = 'elenco'"));
-        QCOMPARE(view->Fields(QStringLiteral("Categoria")).Value().toString(), QStringLiteral("Reti"));
-        auto other = m_db->OpenRecordset(QStringLiteral("TipsTable"));
-        other->FindFirst(QStringLiteral("Titolo = 'elenco'"));
+        m_db->Execute("UPDATE TipsTable SET Titolo = 'Zulu' WHERE Titolo = 'zeta'");
+        view->FindFirst("Titolo = 'elenco'");
+        QCOMPARE(s(*view, "Categoria"), "Reti");
+        auto other = m_db->OpenRecordset("TipsTable");
+        other->FindFirst("Titolo = 'elenco'");
         other->Delete();
-        other->AddNew();
-        other->Fields(QStringLiteral("Titolo")).SetValue(QStringLiteral("Nuovo"));
-        other->Update();
-        QCOMPARE(errorOf([&] { view->Fields(QStringLiteral("Titolo")).Value(); }), err::RecordDeleted);
+        EngineFixture::addTip(*m_db, "Nuovo");
+        QCOMPARE(errorOf([&] { s(*view); }), err::RecordDeleted);
         QCOMPARE(errorOf([&] { view->Edit(); }), err::RecordDeleted);
         QCOMPARE(view->RecordCount(), 6L); // the record added elsewhere is not in the set
         QStringList read;
-        view->ReadTexts(view->FieldIndex(QStringLiteral("KeyPrimary")),
-                        view->FieldIndex(QStringLiteral("Titolo")),
+        view->ReadTexts(view->FieldIndex("KeyPrimary"), view->FieldIndex("Titolo"),
                         [&](qint64 key, const char* text, int bytes) {
                             read << QString::number(key) + ':' + QString::fromUtf8(text, bytes);
                         });
         QCOMPARE(read.join(' '), listed);
-        QCOMPARE(errorOf([&] { view->ReadTexts(0, view->FieldIndex(QStringLiteral("Procedura")), {}); }),
+        QCOMPARE(errorOf([&] { view->ReadTexts(0, view->FieldIndex("Procedura"), {}); }),
                  err::InvalidArgument);
         view->MoveFirst();
-        QCOMPARE(view->Fields(QStringLiteral("Titolo")).Value().toString(), first);
+        QCOMPARE(s(*view), first);
         // Another opening of a file never shows a stamp seen before.
         const quint64 written = m_db->ChangeStamp();
-        const QString path = m_db->Name();
         view.reset();
         other.reset();
-        m_db.reset();
-        m_db = DBEngine::OpenDatabase(path);
+        m_db = DBEngine::OpenDatabase(m_db->Name());
         QVERIFY(m_db->ChangeStamp() != written && m_db->ChangeStamp() != opened);
     }
 
-    void memoAndValueTypes() {
-        auto rs = m_db->OpenRecordset(QStringLiteral("TipsTable"));
+    void valuesAndLimits() {
+        auto rs = m_db->OpenRecordset("TipsTable");
         rs->AddNew();
-        const QString body = QString(3000, QLatin1Char('x')) + QString::fromUtf8("è");
-        rs->Fields(QStringLiteral("Titolo")).SetValue(QStringLiteral("memo"));
-        rs->Fields(QStringLiteral("Procedura")).SetValue(body);
-        rs->Fields(QStringLiteral("Bookmark")).SetValue(1);
+        const QString body = QString(3000, QLatin1Char('x')) + "è";
+        f(*rs, "Procedura").SetValue(body);
+        f(*rs, "Bookmark").SetValue(1);
         rs->Update();
         rs->SetBookmark(rs->LastModified());
-        QCOMPARE(rs->Fields(QStringLiteral("Procedura")).Value().toString(), body);
-        QCOMPARE(rs->Fields(QStringLiteral("Bookmark")).Value().toInt(), 1);
-        QCOMPARE(rs->Fields(QStringLiteral("Bookmark")).Type(), int(dbByte));
-        QCOMPARE(rs->Fields(QStringLiteral("Titolo")).Size(), 60);
+        QCOMPARE(s(*rs, "Procedura"), body);
+        QCOMPARE(f(*rs, "Bookmark").Value().toInt(), 1);
+        QCOMPARE(f(*rs, "Bookmark").Type(), int(dbByte));
         rs->Edit();
-        QCOMPARE(errorOf([&] { rs->Fields(QStringLiteral("Bookmark")).SetValue(300); }),
-                 err::NumericOverflow);
-        QCOMPARE(errorOf([&] { rs->Fields(QStringLiteral("Bookmark")).SetValue(QStringLiteral("abc")); }),
-                 err::TypeConversion);
-        rs->Fields(QStringLiteral("Bookmark")).SetValue(QVariant());
+        QCOMPARE(errorOf([&] { f(*rs, "Bookmark").SetValue(300); }), err::NumericOverflow);
+        QCOMPARE(errorOf([&] { f(*rs, "Bookmark").SetValue("abc"); }), err::TypeConversion);
+        f(*rs, "Bookmark").SetValue(QVariant());
         rs->Update();
-        QVERIFY(!rs->Fields(QStringLiteral("Bookmark")).Value().isValid());
-        auto marked = m_db->OpenRecordset(QStringLiteral("SELECT * FROM TipsTable WHERE [Bookmark] = 1"));
-        QCOMPARE(marked->RecordCount(), 0L);
-        QCOMPARE(rs->Fields().Count(), 8);
-        QCOMPARE(rs->Fields(2).Name(), QStringLiteral("Procedura"));
-        QCOMPARE(errorOf([&] { rs->Fields(QStringLiteral("Nessuno")); }), err::ItemNotFound);
-    }
-
-    void sizeLimitsAndKeys() {
-        auto rs = m_db->OpenRecordset(QStringLiteral("TipsTable"));
-        const struct {
-            const char* field;
-            int size;
-        } limits[] = {{"Titolo", 60}, {"Categoria", 30}, {"ChiaveRicerca", 20}, {"Note", 50}};
-        for (const auto& l : limits) {
+        QCOMPARE(m_db->OpenRecordset("SELECT * FROM TipsTable WHERE [Bookmark] = 1")->RecordCount(), 0L);
+        QCOMPARE(errorOf([&] { f(*rs, "Nessuno"); }), err::ItemNotFound);
+        // Text sizes count characters; a refused save keeps the pending record.
+        for (const auto& [field, size] :
+             {std::pair{"Titolo", 60}, {"Categoria", 30}, {"ChiaveRicerca", 20}, {"Note", 50}}) {
             rs->AddNew();
-            rs->Fields(QString::fromLatin1(l.field)).SetValue(QString(l.size + 1, QChar(0xE8)));
+            f(*rs, field).SetValue(QString(size + 1, QChar(0xE8)));
             QCOMPARE(errorOf([&] { rs->Update(); }), err::FieldTooSmall);
-            QCOMPARE(rs->EditMode(), int(dbEditAdd)); // a refused save keeps the pending record
-            rs->Fields(QString::fromLatin1(l.field)).SetValue(QString(l.size, QChar(0xE8)));
+            QCOMPARE(rs->EditMode(), int(dbEditAdd));
+            f(*rs, field).SetValue(QString(size, QChar(0xE8)));
             rs->Update();
         }
-        rs->AddNew();
-        rs->Fields(QStringLiteral("KeyPrimary")).SetValue(1);
-        QCOMPARE(errorOf([&] { rs->Update(); }), err::DuplicateKey);
-        rs->CancelUpdate();
-        QCOMPARE(rs->RecordCount(), 10L);
+        QCOMPARE(rs->RecordCount(), 11L);
     }
 
-    void closedDatabaseInvalidatesSets() {
-        auto rs = m_db->OpenRecordset(kDefaultView);
+    void refusalsAndClosing() {
+        for (const auto& [sql, number] :
+             {std::pair{"Manca", err::TableNotFound},
+              {"SELECT * FROM Manca ORDER BY[Titolo]ASC", err::TableNotFound},
+              {"SELECT * FROM TipsTable WHERE", err::SyntaxError},
+              {"SELECT * FROM TipsTable WHERE [Nessuno] = 1", err::TooFewParameters}})
+            QCOMPARE(errorOf([&] { m_db->OpenRecordset(QString::fromUtf8(sql)); }), number);
+        QCOMPARE(errorOf([&] { m_db->Execute("SELECT * FROM TipsTable"); }), err::CannotExecuteSelect);
+        QCOMPARE(errorOf([&] { m_db->Execute("UPDATE TipsTable SET Titolo = NULL WHERE Titolo = 'x"); }),
+                 err::SyntaxError);
+        QCOMPARE(m_db->Execute("DELETE * FROM TipsTable WHERE [Categoria] = 'VARIE'"), 1L);
+        QCOMPARE(m_db->RecordsAffected(), 1L);
+        QCOMPARE(errorOf([&] { EngineFixture::appendTipsTable(*m_db); }), err::TableExists);
+        // Closing the database closes its sets.
+        auto rs = m_db->OpenRecordset(kView);
         m_db->Close();
         QVERIFY(!rs->IsOpen());
-        QCOMPARE(errorOf([&] { rs->MoveNext(); }), err::ObjectClosed);
-        QCOMPARE(errorOf([&] { rs->Fields(QStringLiteral("Titolo")).Value(); }), err::ObjectClosed);
-        QCOMPARE(errorOf([&] { m_db->OpenRecordset(kDefaultView); }), err::ObjectClosed);
+        QCOMPARE(walk(*rs, "N."), "#3420 #3420"); // object closed
+        QCOMPARE(errorOf([&] { m_db->OpenRecordset(kView); }), err::ObjectClosed);
         rs->Close();
         QCOMPARE(errorOf([&] { rs->RecordCount(); }), err::ObjectClosed);
-    }
-
-    void refusedStatements() {
-        QCOMPARE(errorOf([&] { m_db->OpenRecordset(QStringLiteral("Manca")); }), err::TableNotFound);
-        QCOMPARE(errorOf([&] { m_db->OpenRecordset(QStringLiteral("SELECT * FROM Manca ORDER BY[Titolo]ASC")); }),
-                 err::TableNotFound);
-        QCOMPARE(errorOf([&] { m_db->OpenRecordset(QStringLiteral("SELECT * FROM TipsTable WHERE")); }), err::SyntaxError);
-        QCOMPARE(errorOf([&] { m_db->OpenRecordset(QStringLiteral("SELECT * FROM TipsTable WHERE [Nessuno] = 1")); }),
-                 err::TooFewParameters);
-        QCOMPARE(errorOf([&] { m_db->Execute(QStringLiteral("SELECT * FROM TipsTable")); }), err::CannotExecuteSelect);
-        QCOMPARE(errorOf([&] { m_db->Execute(QStringLiteral("UPDATE TipsTable SET Titolo = NULL WHERE Titolo = 'x")); }),
-                 err::SyntaxError);
-        QCOMPARE(m_db->Execute(QStringLiteral("DELETE * FROM TipsTable WHERE [Categoria] = 'VARIE'")), 1L);
-        QCOMPARE(m_db->RecordsAffected(), 1L);
-    }
-
-    void snapshotIsNotUpdatable() {
-        auto rs = m_db->OpenRecordset(kDefaultView, dbOpenSnapshot);
-        QCOMPARE(rs->Type(), int(dbOpenSnapshot));
-        QVERIFY(!rs->Updatable());
-        QCOMPARE(errorOf([&] { rs->Edit(); }), err::ReadOnly);
-        QCOMPARE(titles(*rs).size(), 6);
-    }
-
-    void tableDefsDescribeTheSchema() {
-        TableDefsCollection defs = m_db->TableDefs();
-        QCOMPARE(defs.Count(), 1);
-        const TableDef& t = defs[0];
-        QCOMPARE(t.Name, QStringLiteral("TipsTable"));
-        QCOMPARE(t.Fields.Count(), 8);
-        QCOMPARE(t.Fields[0].Attributes, 17L);
-        QCOMPARE(t.Fields[3].Size, 30);
-        QVERIFY(t.Fields[1].AllowZeroLength);
-        QCOMPARE(t.Indexes.Count(), 3);
-        QVERIFY(t.Indexes[2].Primary && t.Indexes[2].Unique && t.Indexes[2].Required);
-        QVERIFY(!t.Indexes[0].Unique);
-        QCOMPARE(errorOf([&] { EngineFixture::appendTipsTable(*m_db); }), err::TableExists);
     }
 };
 
