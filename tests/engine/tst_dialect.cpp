@@ -9,6 +9,8 @@
 #include <random>
 
 using namespace qn;
+using EngineFixture::errorOf;
+#define RAISES(statement, number) QCOMPARE(errorOf([&] { statement; }), number)
 
 class TestDialect : public QObject {
     Q_OBJECT
@@ -33,8 +35,7 @@ private slots:
         for (const QString& c : cases)
             QCOMPARE(translateSql(c.section(" => ", 0, 0)).sql,
                      c.section(" => ", 1).replace("@", " COLLATE QNGENERAL"));
-        QCOMPARE(EngineFixture::errorOf([] { translateSql("SELECT * FROM T WHERE a = 'open"); }),
-                 err::SyntaxError);
+        RAISES(translateSql("SELECT * FROM T WHERE a = 'open"), err::SyntaxError);
     }
 
     void recognisesShapes() {

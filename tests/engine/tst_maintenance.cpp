@@ -7,6 +7,7 @@
 
 using namespace qn;
 using EngineFixture::errorOf;
+#define RAISES(statement, number) QCOMPARE(errorOf([&] { statement; }), number)
 using EngineFixture::fileBytes;
 using EngineFixture::rawColumn;
 
@@ -51,10 +52,9 @@ private slots:
         }
         QVERIFY(QFileInfo(path("dst.mdb")).size() < QFileInfo(src).size());
         const QByteArray dstBefore = fileBytes(path("dst.mdb"));
-        QCOMPARE(errorOf([&] { DBEngine::CompactDatabase(src, path("dst.mdb")); }), err::DatabaseExists);
+        RAISES(DBEngine::CompactDatabase(src, path("dst.mdb")), err::DatabaseExists);
         QCOMPARE(fileBytes(path("dst.mdb")), dstBefore);
-        QCOMPARE(errorOf([&] { DBEngine::CompactDatabase(path("none.mdb"), path("n2.mdb")); }),
-                 err::FileNotFound);
+        RAISES(DBEngine::CompactDatabase(path("none.mdb"), path("n2.mdb")), err::FileNotFound);
         QVERIFY(!QFileInfo::exists(path("n2.mdb")));
     }
 
@@ -65,8 +65,8 @@ private slots:
         QCOMPARE(fileBytes(p), before);
         QVERIFY(!result.rebuilt && result.rows.isEmpty() && result.refused.isEmpty());
         EngineFixture::overwrite(p, 100, 3996); // page 1 after the header holds the schema
-        QCOMPARE(errorOf([&] { DBEngine::RepairDatabase(p); }), err::CannotOpen);
-        QCOMPARE(errorOf([&] { DBEngine::RepairDatabase(path("none.mdb")); }), err::FileNotFound);
+        RAISES(DBEngine::RepairDatabase(p), err::CannotOpen);
+        RAISES(DBEngine::RepairDatabase(path("none.mdb")), err::FileNotFound);
     }
 
     // A damaged leaf in the middle of the table: the rows on the other pages are saved, those

@@ -1,7 +1,11 @@
-// Opening and creating files: exclusive and read-only openings (also against a second process),
-// error numbers for bad paths and files that are not databases, the stored schema.
+// Opening files, which are data from outside: exclusive and read-only openings (also against a
+// second process), error numbers for bad paths and files that are not databases, refused files
+// left as they were, nothing a schema holds ever run, names never URIs, binds checked, and the
+// file readable and writable by plain SQLite both ways. (Repair of crafted files: tst_maintenance.)
 
 #include "EngineFixture.h"
+#include "engine/Connection.h"
+#include "tipsdb/Compatibility.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -13,14 +17,28 @@
 
 using namespace qn;
 using EngineFixture::errorOf;
+using EngineFixture::fileBytes;
+using EngineFixture::rawColumn;
+using EngineFixture::rawExec;
+#define RAISES(statement, number) QCOMPARE(errorOf([&] { statement; }), number)
 
 class TestOpening : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
     const QString m_path = m_dir.filePath("tips.mdb");
+    int m_files = 0;
     QString path(const char* name) const { return m_dir.filePath(name); }
-    long count(Database& db) { return db.OpenRecordset("TipsTable")->RecordCount(); }
+    // A new tips archive with three tips, changed by `sql` as another program would change it.
+    QString archive(const QString& sql = {}) {
+        const QString p = m_dir.filePath(QString("a%1.mdb").arg(++m_files));
+        auto db = EngineFixture::createTipsDatabase(p);
+        for (const char* title : {"Uno", "Due", "Tre"})
+            EngineFixture::addTip(*db, title, "Rete");
+        db.reset();
+        if (!sql.isEmpty() && rawExec(p, sql) != SQLITE_OK) qFatal("%s", qPrintable(sql));
+        return p;
+    }
 
 private slots:
     void initTestCase() {
@@ -29,134 +47,170 @@ private slots:
 
     void exclusiveAndSharedOpenings() {
         auto first = DBEngine::Workspaces(0).OpenDatabase(m_path, true, false);
-        QCOMPARE(errorOf([&] { DBEngine::Workspaces(0).OpenDatabase(m_path, true, false); }), err::FileInUse);
-        QCOMPARE(errorOf([&] { DBEngine::OpenDatabase(m_path); }), err::FileInUse);
-        QCOMPARE(errorOf([&] { DBEngine::CompactDatabase(m_path, path("copy.mdb")); }), err::FileInUse);
+        RAISES(DBEngine::Workspaces(0).OpenDatabase(m_path, true, false), err::FileInUse);
+        RAISES(DBEngine::OpenDatabase(m_path), err::FileInUse);
+        RAISES(DBEngine::CompactDatabase(m_path, path("copy.mdb")), err::FileInUse);
         // The first opening still works, also for writing; SQLite's own lock keeps other tools out.
         QCOMPARE(first->Execute("UPDATE TipsTable SET Note = 'x'"), 1L);
-        QVERIFY(
-            EngineFixture::rawColumn(m_path, "SELECT Titolo FROM TipsTable").value(0).startsWith("<error:"));
+        QVERIFY(rawColumn(m_path, "SELECT Titolo FROM TipsTable").value(0).startsWith("<error:"));
         first.reset();
-        auto a = DBEngine::OpenDatabase(m_path);
-        auto b = DBEngine::OpenDatabase(m_path);
-        QCOMPARE(errorOf([&] { DBEngine::OpenDatabase(m_path, true); }), err::FileInUse);
+        auto a = DBEngine::OpenDatabase(m_path), b = DBEngine::OpenDatabase(m_path);
+        RAISES(DBEngine::OpenDatabase(m_path, true), err::FileInUse);
         a.reset();
-        QCOMPARE(count(*b), 1L);
+        QCOMPARE(b->OpenRecordset("TipsTable")->RecordCount(), 1L);
     }
 
     void secondProcessIsRefused() {
-        auto hold = [&](QProcess& child, const char* exclusive) {
-            child.start(QCoreApplication::applicationFilePath(), {"--hold", m_path, exclusive});
-            QVERIFY(child.waitForStarted() && child.waitForReadyRead(20000));
-        };
-        QProcess child;
-        hold(child, "1");
+        QProcess child, refused;
+        child.start(QCoreApplication::applicationFilePath(), {"--hold", m_path, "1"});
+        QVERIFY(child.waitForStarted() && child.waitForReadyRead(20000));
         QCOMPARE(child.readLine().trimmed(), "ready");
-        QCOMPARE(errorOf([&] { DBEngine::OpenDatabase(m_path, true); }), err::FileInUse);
-        QCOMPARE(errorOf([&] { DBEngine::OpenDatabase(m_path, false, true); }), err::FileInUse);
+        RAISES(DBEngine::OpenDatabase(m_path, true), err::FileInUse);
+        RAISES(DBEngine::OpenDatabase(m_path, false, true), err::FileInUse);
         child.closeWriteChannel();
-        QVERIFY(child.waitForFinished(20000));
-        QCOMPARE(child.exitCode(), 0);
+        QVERIFY(child.waitForFinished(20000) && child.exitCode() == 0);
         auto mine = DBEngine::OpenDatabase(m_path, true);
-        QProcess refused;
-        hold(refused, "0");
+        refused.start(QCoreApplication::applicationFilePath(), {"--hold", m_path, "0"});
         QVERIFY(refused.waitForFinished(20000));
         QCOMPARE(refused.readAll().trimmed(), "error 3045");
     }
 
     void readOnlyOpeningRefusesChanges() {
         const QString ro = path("ro.mdb");
-        QVERIFY(QFile::copy(m_path, ro));
-        ::chmod(QFile::encodeName(ro).constData(), 0444);
+        QVERIFY(QFile::copy(m_path, ro) && ::chmod(QFile::encodeName(ro).constData(), 0444) == 0);
         auto db = DBEngine::Workspaces(0).OpenDatabase(ro, true, true);
-        QVERIFY(!db->Updatable());
         auto rs = db->OpenRecordset("SELECT * FROM TipsTable ORDER BY[Titolo]ASC");
         QCOMPARE(rs->Fields("Titolo").Value().toString(), "Primo");
-        QVERIFY(!rs->Updatable());
-        for (auto edit : {&Recordset::Edit, &Recordset::AddNew, &Recordset::Delete})
-            QCOMPARE(errorOf([&] { (rs.get()->*edit)(); }), err::ReadOnly);
-        QCOMPARE(errorOf([&] { db->Execute("UPDATE TipsTable SET Note = 'y'"); }), err::ReadOnly);
-        QCOMPARE(errorOf([&] { EngineFixture::appendTipsTable(*db); }), err::ReadOnly);
+        QVERIFY(!db->Updatable() && !rs->Updatable());
+        RAISES(rs->Edit(), err::ReadOnly);
+        RAISES(db->Execute("UPDATE TipsTable SET Note = 'y'"), err::ReadOnly);
+        RAISES(EngineFixture::appendTipsTable(*db), err::ReadOnly);
         db.reset();
         if (::geteuid() != 0) // root may write anyway; the engine must refuse for everybody else
-            QCOMPARE(errorOf([&] { DBEngine::OpenDatabase(ro, false, false); }), err::FileLocked);
+            RAISES(DBEngine::OpenDatabase(ro, false, false), err::FileLocked);
     }
 
     void badPathsAndFilesThatAreNotDatabases() {
         for (const QString& p : {path("nofolder/x.mdb"), m_dir.path(), QString()})
-            QCOMPARE(errorOf([&] { DBEngine::OpenDatabase(p); }), err::InvalidPath);
-        QCOMPARE(errorOf([&] { DBEngine::OpenDatabase(path("missing.mdb")); }), err::FileNotFound);
-        QByteArray random(8192, '\0'), jet(4096, '\0');
+            RAISES(DBEngine::OpenDatabase(p), err::InvalidPath);
+        RAISES(DBEngine::OpenDatabase(path("missing.mdb")), err::FileNotFound);
+        RAISES(DBEngine::Workspaces(0).CreateDatabase(m_path, {}), err::DatabaseExists);
+        QByteArray random(8192, '\0'), jet(4096, '\0'), mangled = fileBytes(m_path);
         for (int i = 0; i < random.size(); ++i)
             random[i] = char((i * 7919 + 13) % 251);
         jet.replace(4, 15, "Standard Jet DB");
-        const QByteArray real = EngineFixture::fileBytes(m_path);
-        QByteArray mangled = real;
         mangled.replace(100, 3000, QByteArray(3000, '\xff')); // schema page destroyed
         for (const QByteArray& bytes : {QByteArray(), random, QByteArray("SQLite format 2 but not really"),
-                                        jet, real.left(50), mangled}) {
+                                        jet, mangled.left(50), mangled}) {
             QFile f(path("bad.mdb"));
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size());
             f.close();
-            QCOMPARE(errorOf([&] { DBEngine::OpenDatabase(f.fileName(), true, false); }),
-                     bytes == mangled ? err::CannotOpen : err::UnrecognizedFormat);
-            QCOMPARE(EngineFixture::fileBytes(f.fileName()), bytes); // refused files are left as they were
+            RAISES(DBEngine::OpenDatabase(f.fileName(), true, false),
+                   bytes == mangled ? err::CannotOpen : err::UnrecognizedFormat);
+            QCOMPARE(fileBytes(f.fileName()), bytes);
+        }
+        // Refused by the checks after opening: not even a WAL file is checkpointed, nor a stale
+        // page count (written so by old versions of SQLite) corrected, and nothing is left beside.
+        for (const char* change :
+             {"PRAGMA journal_mode=WAL; CREATE TRIGGER t AFTER INSERT ON TipsTable BEGIN "
+              "SELECT 1; END",
+              "DROP TABLE TipsTable"}) {
+            const QString p = archive(change);
+            if (change[0] == 'D') EngineFixture::overwrite(p, 28, 4, '\0');
+            const QByteArray before = fileBytes(p);
+            QVERIFY(tipsdb::CheckCompatibility(*DBEngine::Workspaces(0).OpenDatabase(p, true, false)) !=
+                    tipsdb::Compatibility::Compatible);
+            QCOMPARE(fileBytes(p), before);
+            QCOMPARE(QDir(m_dir.path()).entryList({QFileInfo(p).fileName() + "-*"}), QStringList());
         }
     }
 
-    void createDatabaseRules() {
-        const QByteArray before = EngineFixture::fileBytes(m_path);
-        QCOMPARE(errorOf([&] { DBEngine::Workspaces(0).CreateDatabase(m_path, {}); }), err::DatabaseExists);
-        QCOMPARE(EngineFixture::fileBytes(m_path), before);
-        QCOMPARE(errorOf([&] { DBEngine::Workspaces(0).CreateDatabase(path("none/new.mdb"), {}); }),
-                 err::InvalidPath);
-        const QString locale = ";LANGID=0x0409;CP=1252;COUNTRY=0";
-        DBEngine::Workspaces(0).CreateDatabase(path("fresh.mdb"), locale)->Close();
-        QCOMPARE(DBEngine::OpenDatabase(path("fresh.mdb"))->TableDefs().Count(), 0);
-        QCOMPARE(EngineFixture::rawColumn(path("fresh.mdb"), "SELECT Value FROM QnProperties"),
-                 QStringList{locale});
+    // Even on a connection that skipped the opening checks, nothing stored in the file runs and
+    // the schema cannot be rewritten through SQL.
+    void schemaCodeNeverRuns() {
+        const QString p =
+            archive("CREATE TRIGGER wipe AFTER UPDATE ON TipsTable BEGIN DELETE FROM TipsTable; END;"
+                    "CREATE VIEW Tutti AS SELECT * FROM TipsTable;"
+                    "CREATE TABLE Controllo(t TEXT CHECK (t LIKE '*a*'));"
+                    "CREATE VIRTUAL TABLE f USING fts5(x);");
+        auto db = DBEngine::OpenDatabase(p, true);
+        QCOMPARE(db->Execute("UPDATE TipsTable SET Note = 'x'"), 3L);
+        QCOMPARE(db->OpenRecordset("TipsTable")->RecordCount(), 3L);
+        for (const char* sql : {"SELECT * FROM Tutti", "SELECT load_extension('x')"})
+            RAISES(db->OpenRecordset(sql), err::SyntaxError);
+        RAISES(db->Execute("PRAGMA writable_schema=ON");
+               db->Execute("UPDATE sqlite_master SET sql = 'x'"), err::SyntaxError);
+        // Our like() may serve in a schema (it is innocuous); what it refuses, it refuses.
+        QCOMPARE(db->Execute("INSERT INTO Controllo VALUES ('casa')"), 1L);
+        RAISES(db->Execute("INSERT INTO Controllo VALUES ('pollo')"), err::DuplicateKey);
+        db.reset();
+        QCOMPARE(rawColumn(p, "SELECT count(*) FROM TipsTable WHERE Note = 'x'"), QStringList{"3"});
+        // Listing the tables calls no module: one this SQLite lacks is listed all the same.
+        QCOMPARE(rawExec(p, "PRAGMA writable_schema=ON; UPDATE sqlite_master SET sql = replace(sql, 'fts5', "
+                            "'altrui') WHERE name = 'f'"),
+                 SQLITE_OK);
+        QStringList names;
+        for (const TableDef& t : DBEngine::OpenDatabase(p, true)->TableDefs())
+            names << t.Name;
+        QVERIFY(names.contains("f") && names.contains("TipsTable"));
+        // A schema row whose type disagrees with its statement is damage: the file does not open.
+        QCOMPARE(
+            rawExec(p,
+                    "PRAGMA writable_schema=ON; UPDATE sqlite_master SET type='index' WHERE name = 'wipe'"),
+            SQLITE_OK);
+        RAISES(DBEngine::OpenDatabase(p, true), err::CannotOpen);
     }
 
-    // Other programs read and write the file with no collation or function of ours.
-    void schemaIsPlainSqlite() {
-        const QString p = path("schema.mdb");
-        EngineFixture::createTipsDatabase(p).reset();
-        sqlite3* db = nullptr;
-        QCOMPARE(sqlite3_open_v2(QFile::encodeName(p).constData(), &db, SQLITE_OPEN_READWRITE, nullptr),
-                 SQLITE_OK);
+    // SQLite reads a name starting with "file:" as a URI with options; a file may be called so.
+    // And a value SQLite will not take is the engine's error, never a Null stored in its place.
+    void fileNamesAreNeverUrisAndBindsAreChecked() {
+        const QString uri = "file:uri.mdb?mode=memory", copy = "file:copia.mdb?mode=memory";
+        QVERIFY(QFile::rename(archive(), m_dir.filePath(uri)));
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(m_dir.path());
+        long tables = -1;
+        const long error = errorOf([&] { tables = DBEngine::OpenDatabase(uri, true)->TableDefs().Count(); }) +
+                           errorOf([&] { DBEngine::CompactDatabase(uri, copy); });
+        QDir::setCurrent(previous);
+        QVERIFY(error == 0 && tables == 1 && QFileInfo::exists(m_dir.filePath(copy)));
+
+        Connection conn(archive(), true, false);
+        sqlite3_limit(conn.handle(), SQLITE_LIMIT_LENGTH, 100);
+        Statement s(conn, "UPDATE TipsTable SET Procedura = ? WHERE KeyPrimary = 1");
+        RAISES(s.bindText(1, QString(101, 'x')), err::FieldTooSmall);
+        RAISES(s.bindBlob(1, QByteArray(101, 'x')), err::FieldTooSmall);
+        RAISES(s.bindInt64(2, 1), err::TypeConversion);
+        s.bindText(1, "corto");
+        s.step();
+        conn.close();
+        QCOMPARE(rawColumn(conn.path(), "SELECT Procedura FROM TipsTable WHERE KeyPrimary = 1"),
+                 QStringList{"corto"});
+    }
+
+    // Other programs write the file with no collation or function of ours, held by its
+    // constraints; a table they made is described from its SQL.
+    void plainSqliteBothWays() {
+        const QString p = archive();
         const std::pair<const char*, int> statements[] = {
-            {"INSERT INTO TipsTable(Titolo, Categoria) VALUES ('Uno', 'Rete')", SQLITE_OK},
-            {"INSERT INTO TipsTable(Titolo) VALUES ('Due')", SQLITE_OK},
+            {"INSERT INTO TipsTable(Titolo) VALUES ('Quattro')", SQLITE_OK},
             {"INSERT INTO TipsTable(KeyPrimary, Titolo) VALUES (1, 'dup')", SQLITE_CONSTRAINT},
             {"INSERT INTO TipsTable(Titolo) VALUES (printf('%.61c', 'x'))", SQLITE_CONSTRAINT},
             {"INSERT INTO TipsTable(Bookmark) VALUES (256)", SQLITE_CONSTRAINT},
             {"INSERT INTO TipsTable(Procedura, Note) VALUES ('', '')", SQLITE_OK},
-            {"UPDATE TipsTable SET Procedura = 123 WHERE KeyPrimary = 2", SQLITE_OK}};
+            {"UPDATE TipsTable SET Procedura = 123 WHERE KeyPrimary = 4", SQLITE_OK},
+            {"CREATE TABLE Altro(id INTEGER PRIMARY KEY AUTOINCREMENT, nome VARCHAR(12), testo TEXT, n "
+             "SMALLINT); "
+             "INSERT INTO Altro(nome) VALUES ('a')",
+             SQLITE_OK}};
         for (const auto& [sql, rc] : statements)
-            QVERIFY2(sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == rc, sql);
-        sqlite3_close(db);
-        // KeyPrimary is the rowid, numbered; the memo keeps text affinity.
-        QCOMPARE(EngineFixture::rawColumn(p,
-                                          "SELECT KeyPrimary || Titolo || typeof(Procedura) FROM TipsTable "
-                                          "WHERE Titolo = 'Due'"),
-                 QStringList{"2Duetext"});
+            QVERIFY2(rawExec(p, sql) == rc, sql);
+        // KeyPrimary is the rowid, numbered on; the memo keeps text affinity.
         QCOMPARE(
-            EngineFixture::rawColumn(p, "SELECT name FROM sqlite_master WHERE type='index' AND sql NOT NULL "
-                                        "ORDER BY name"),
-            QStringList({"TipsTable:Categoria", "TipsTable:ChiaveRicerca"}));
-    }
-
-    void tableWithoutMetadataIsDescribed() {
-        const QString p = path("foreign.mdb");
-        DBEngine::Workspaces(0).CreateDatabase(p, {}).reset();
-        QCOMPARE(EngineFixture::rawExec(
-                     p, "CREATE TABLE Altro(id INTEGER PRIMARY KEY AUTOINCREMENT, nome "
-                        "VARCHAR(12), testo TEXT, n SMALLINT); INSERT INTO Altro(nome) VALUES ('a')"),
-                 SQLITE_OK);
+            rawColumn(p, "SELECT KeyPrimary || typeof(Procedura) FROM TipsTable WHERE Titolo = 'Quattro'"),
+            QStringList{"4text"});
         auto db = DBEngine::OpenDatabase(p);
-        const TableDef t = db->TableDefs()[0];
-        QCOMPARE(t.Name, "Altro");
-        QCOMPARE(t.Fields.Count(), 4);
+        const TableDef t = db->TableDefs()[1];
+        QCOMPARE(t.Name + QString::number(t.Fields.Count()), "Altro4");
         QCOMPARE(t.Fields[0].Attributes & dbAutoIncrField, long(dbAutoIncrField));
         QCOMPARE(QList<int>({t.Fields[1].Type, t.Fields[1].Size, t.Fields[2].Type, t.Fields[3].Type}),
                  QList<int>({dbText, 12, dbMemo, dbInteger}));
