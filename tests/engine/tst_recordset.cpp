@@ -94,17 +94,16 @@ private slots:
         QVERIFY(m_db->OpenRecordset("SELECT T.[Titolo], Note FROM [TipsTable] AS T WHERE KeyPrimary IN "
                                     "(SELECT KeyPrimary FROM TipsTable)")
                     ->Updatable());
-        auto snapshot = m_db->OpenRecordset(kView, dbOpenSnapshot);
-        QCOMPARE(snapshot->RecordCount(), 6L);
-        for (const char* sql :
-             {"SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria",
-              "SELECT DISTINCT Categoria FROM TipsTable", "SELECT count(*) FROM TipsTable",
-              "SELECT T.Titolo FROM TipsTable T, TipsTable U WHERE T.KeyPrimary = U.KeyPrimary",
-              "SELECT T.Titolo FROM TipsTable T JOIN TipsTable U ON T.KeyPrimary = U.KeyPrimary",
-              "SELECT Titolo FROM TipsTable UNION SELECT Note FROM TipsTable",
-              "SELECT Titolo AS t FROM TipsTable", "SELECT TOP 3 * FROM TipsTable", ""}) {
-            auto ro = *sql ? m_db->OpenRecordset(sql) : std::move(snapshot);
-            QVERIFY2(!ro->Updatable(), sql);
+        QCOMPARE(m_db->OpenRecordset(kView, dbOpenSnapshot)->RecordCount(), 6L);
+        for (const QString& sql :
+             QStringList{"SELECT Categoria FROM TipsTable INDICE GROUP BY Categoria",
+                         "SELECT DISTINCT Categoria FROM TipsTable", "SELECT count(*) FROM TipsTable",
+                         "SELECT T.Titolo FROM TipsTable T, TipsTable U WHERE T.KeyPrimary = U.KeyPrimary",
+                         "SELECT T.Titolo FROM TipsTable T JOIN TipsTable U ON T.KeyPrimary = U.KeyPrimary",
+                         "SELECT Titolo FROM TipsTable UNION SELECT Note FROM TipsTable",
+                         "SELECT Titolo AS t FROM TipsTable", "SELECT TOP 3 * FROM TipsTable", kView}) {
+            auto ro = sql == kView ? m_db->OpenRecordset(sql, dbOpenSnapshot) : m_db->OpenRecordset(sql);
+            QVERIFY2(!ro->Updatable(), qPrintable(sql));
             for (auto edit : {&Recordset::Edit, &Recordset::AddNew, &Recordset::Delete})
                 RAISES((ro.get()->*edit)(), err::ReadOnly);
         }
