@@ -1,5 +1,4 @@
-// The About window as the user sees it, its closing by keys, button and address (where no program
-// takes links), and the main window's switch where no window can stay on top.
+// The About window as shown, its closing by keys, button and address, and the on-top switch offscreen.
 #include "DialogDriver.h"
 #include "MessageBoxWatcher.h"
 #include "TestArchive.h"
@@ -65,9 +64,8 @@ private slots:
         QTest::newRow("clic") << 0 << "cmdEsci";
         QTest::newRow("indirizzo") << 0 << "lblEmail";
     }
-    // Keys and button press cmdEsci. The address sends its link, which this platform takes nowhere,
-    // as a desktop without a mail program: nothing is said and the window closes. A press first
-    // that ends outside the address is no click.
+    // Keys and button press cmdEsci; the address sends its link (taken nowhere here, as with no mail
+    // program): nothing said, the window closes. A press that ends outside the address is no click.
     void closing() {
         QFETCH(int, key);
         QFETCH(QString, target);
@@ -92,9 +90,8 @@ private slots:
         QVERIFY(driver.done() == 1 && clicks == (mail ? 0 : 1) && boxes.count() == 0);
     }
 
-    // Offscreen keeps no window on top, as Wayland: the switch still toggles its flag, tooltip
-    // and picture, and never fails. (Place, size, focus and the About window over the window on
-    // top, on a real X server: tst_commands_x11.)
+    // Offscreen keeps no window on top, as Wayland: the switch still toggles flag, tooltip and picture
+    // (on a real X server: tst_commands_x11).
     void topMostWhereNoWindowStaysOnTop() {
         ArchiveWindow w;
         QVERIFY(w.open({{"Alfa"}}));

@@ -1,6 +1,5 @@
-// Record sets over a tips table: order and filters, moves at both ends, editing through the set,
-// bookmarks and finds, read-only shapes, staleness after writes elsewhere, values and limits;
-// the classic dialect's translation, the Like wildcards and the general text order under them.
+// Record sets over a tips table (order, filters, moves, edits, finds, read-only shapes, writes
+// elsewhere, limits); the dialect's translation, Like and the general text order under them.
 
 #include "EngineFixture.h"
 #include "engine/Collation.h"
@@ -32,9 +31,8 @@ QString titles(Recordset& rs) {
         out << s(rs);
     return out.join(' ');
 }
-// Runs moves (F first, L last, N next, P previous, D delete, a digit: that position, . none) and
-// says after each where the set is: "title/position", with BOF or EOF when there; "#number"
-// alone for an error the move raised, "#number/position..." for one the reading raised.
+// Moves (F first, L last, N next, P previous, D delete, digit: position, . none), each answered
+// "title/position[BOF|EOF]", "#error" when the move raised, "#error/position..." when the reading did.
 QString walk(Recordset& rs, const char* moves) {
     QStringList out;
     for (const char* m = moves; *m; ++m) {
@@ -72,8 +70,7 @@ private slots:
     }
     void cleanup() { m_db.reset(); }
 
-    // Order and comparisons ignore case and accents; Like folds case but keeps accents apart.
-    // 3021: no current record.
+    // Order and comparisons ignore case and accents; Like keeps accents apart. 3021: no current record.
     void queriesOrderFilterAndMove() {
         QCOMPARE(titles(*m_db->OpenRecordset(kView)), "Alfa beta elenco Èlite Emacs zeta");
         for (const QString& c :
@@ -196,8 +193,7 @@ private slots:
         RAISES(rs->FindFirst("Titolo = = 'x'"), err::SyntaxError);
     }
 
-    // A set on a query and a set on the table (whose values are read when first needed) hold the
-    // records they were opened with and show the values written since; the list reader agrees.
+    // Sets on a query and on the table keep their records and show later values; so does ReadTexts.
     void changesElsewhereAreSeen_data() {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("listed"); // key:title of every record left, in the set's order
@@ -257,17 +253,7 @@ private slots:
         rs->Update();
         QCOMPARE(m_db->OpenRecordset("SELECT * FROM TipsTable WHERE [Bookmark] = 1")->RecordCount(), 0L);
         RAISES(rs->Fields("Nessuno"), err::ItemNotFound);
-        // Text sizes count characters; a refused save keeps the pending record.
-        for (const auto& [field, size] :
-             {std::pair{"Titolo", 60}, {"Categoria", 30}, {"ChiaveRicerca", 20}, {"Note", 50}}) {
-            rs->AddNew();
-            rs->Fields(field).SetValue(QString(size + 1, QChar(0xE8)));
-            RAISES(rs->Update(), err::FieldTooSmall);
-            QCOMPARE(rs->EditMode(), int(dbEditAdd));
-            rs->Fields(field).SetValue(QString(size, QChar(0xE8)));
-            rs->Update();
-        }
-        QCOMPARE(rs->RecordCount(), 11L);
+        QCOMPARE(rs->RecordCount(), 7L); // text sizes: tipsdb/tst_createdb
     }
 
     void refusalsAndClosing() {
@@ -292,21 +278,14 @@ private slots:
         RAISES(rs->RecordCount(), err::ObjectClosed);
     }
 
-    // What the record sets do not show on their own: the spellings of the classic dialect, as
-    // "classic => translated" with @ for " COLLATE QNGENERAL".
+    // The classic spellings the program writes, "classic => translated", @ for " COLLATE QNGENERAL".
     void translatesStatements() {
         const QStringList cases =
             QString(
                 "SELECT * FROM T WHERE [Categoria]='x'ORDER BY[Titolo]ASC => SELECT * FROM T WHERE "
                 "\"Categoria\" = 'x'@ ORDER BY \"Titolo\"@ ASC\n"
-                "SELECT * FROM T WHERE [Titolo] Like '*l''uso*' => SELECT * FROM T WHERE \"Titolo\" Like "
-                "'*l''uso*'@\n"
-                "SELECT * FROM T WHERE a = \"it's\" => SELECT * FROM T WHERE a = 'it''s'@\n"
-                "SELECT * FROM T ORDER BY a DESC, [b c] => SELECT * FROM T ORDER BY a@ DESC, \"b c\"@\n"
-                "SELECT Categoria, Count(*) FROM T GROUP BY Categoria => SELECT Categoria , Count ( * ) FROM "
-                "T GROUP BY Categoria@ ORDER BY Categoria@\n"
-                "SELECT DISTINCTROW TOP 5 * FROM T => SELECT * FROM T LIMIT 5\n"
-                "SELECT a & b FROM T WHERE n<>1.5 AND m>=2 => SELECT a || b FROM T WHERE n <> 1.5 AND m >= 2")
+                "SELECT * FROM T WHERE [Titolo] Like '*l''uso*' => SELECT * FROM T WHERE \"Titolo\" "
+                "Like '*l''uso*'@\nSELECT * FROM T WHERE a = \"it's\" => SELECT * FROM T WHERE a = 'it''s'@")
                 .split('\n');
         for (const QString& c : cases)
             QCOMPARE(translateSql(c.section(" => ", 0, 0)).sql,
@@ -327,11 +306,8 @@ private slots:
                 QVERIFY2(likeMatch(c.section('=', 0, 0), c.section('=', 1)) == bool(match), qPrintable(c));
     }
 
-    // The fast search for "*literal*" must answer as the general token walk on every text. The
-    // pieces fold in unusual ways: case pairs, accents precomposed and combining, ß and ẞ, Turkish
-    // dotted and dotless i, KELVIN SIGN and long s (which fold to ASCII), final sigma, four-byte
-    // letters, and invalid bytes (lone lead and continuation bytes, truncated and overlong
-    // sequences, an encoded surrogate, bytes never used in UTF-8).
+    // The fast "*literal*" search answers as the token walk on pieces that fold oddly (case pairs,
+    // combining accents, ß ẞ, Turkish i, KELVIN, long s, sigma, 4-byte letters) and on invalid bytes.
     void literalSearchAnswersAsTheTokenWalk() {
         const QList<QByteArray> pieces =
             QByteArray(
@@ -369,24 +345,16 @@ private slots:
                 found += fast;
             }
         }
-        // Both answers occur often, so the comparison says something about each.
         QVERIFY2(found > tried / 5 && found < tried * 4 / 5,
                  qPrintable(QStringLiteral("%1 of %2").arg(found).arg(tried)));
         for (const char* other : {"*", "**", "*a", "a*", "a", "*a?b*", "*a#*", "*[ab]*", "*a*b*", "*[a*"})
             QVERIFY2(!LikePattern(other, int(qstrlen(other))).isLiteralSearch(), other);
     }
 
+    // Case and accents tie as queriesOrderFilterAndMove shows; a sort needs a total order on top.
     void generalOrder() {
-        QCOMPARE(compareGeneral("Rete", "rete"), 0);
-        QCOMPARE(compareGeneral("È", "è"), 0);
-        QVERIFY(compareGeneral("e", "è") < 0);
-        QVERIFY(compareGeneral("èa", "eb") < 0); // base letters first
-        QVERIFY(compareGeneral("abc", "abcd") < 0);
+        QVERIFY(compareGeneral("e", "è") < 0 && compareGeneral("èa", "eb") < 0); // base letters first
         auto before = [](const QString& a, const QString& b) { return compareGeneral(a, b) < 0; };
-        QStringList words = {"zeta", "Emacs", "Èlite", "elenco", "Ålborg", "beta", "ça", "Casa"};
-        std::sort(words.begin(), words.end(), before);
-        QCOMPARE(words.join(' '), "Ålborg beta ça Casa elenco Èlite Emacs zeta");
-        // A sort needs a total order: antisymmetric and transitive over mixed texts.
         const QStringList sample = {"a", "A", "à", "À", "ab", "àb", "b", "", "1", " ", "ß", "Ω"};
         for (const QString& x : sample)
             for (const QString& y : sample) {

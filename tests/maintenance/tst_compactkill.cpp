@@ -44,8 +44,7 @@ private slots:
             child.kill();
             QVERIFY(child.waitForFinished(20000) && child.exitStatus() == QProcess::CrashExit);
             completed += child.readAll().count("ok\n");
-            // The copy being written (and its journal) is left beside the archive, never in its place;
-            // SQLite drops a journal without its file when the next compaction creates the copy anew.
+            // The copy being written (and its journal) is left beside the archive, never in its place.
             duringCopy += QFileInfo::exists(temp) && QFile::remove(temp);
             if (round % 2) QFile::remove(temp + "-journal");
             QCOMPARE(content(path), expected);

@@ -68,12 +68,10 @@ class tst_Utility : public QObject {
     }
 
 private slots:
-    // As the program runs: Italian by default, while the compaction report follows the system.
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
     void cleanup() { w.reset(); }
 
-    // With no tips compaction, repair and renaming are off and the warning shows; closing at once
-    // (Esc, close box) neither closes nor reopens the archive.
+    // No tips: compaction, repair, renaming off, the warning shown; closing at once keeps the archive.
     void emptyArchiveAndClosingAtOnce() {
         for (const bool empty : {false, true}) {
             QVERIFY(empty ? start({}, {K}) : start({{"Alfa"}}));
@@ -90,8 +88,7 @@ private slots:
             QVERIFY(!u->isVisible() && !u->DatabaseClosed && GenericBas::TipsDatabase.get() == before);
         }
     }
-    // The help; backup cancelled, byte-identical, over a file, onto the archive itself refused; a new
-    // archive, not over a file, opened by the main window; the archive closed once only.
+    // The help; backups (cancelled, exact, over a file, onto the archive refused); a new archive.
     void helpAndSaveDialogs() {
         QVERIFY(start({{"Alfa"}, {"Beta"}}) && w->click("Check1") && u->focusWidget() == u->Text1);
         QCOMPARE(u->Text1->textCursor().selectedText(), "Attenzione! Prima di effettuare qualunque modifica "
@@ -124,8 +121,8 @@ private slots:
         QCOMPARE(w->win->windowTitle(), "Quillnote - DB corrente: Nuovo.mdb");
     }
 
+    // The report: a file that grew, rates tied to the even number, sizes past 2 GiB.
     void compactionReport() {
-        // A file that grew, ties of the rate to the even number (98.5, 99.5), sizes past 2 GiB.
         const QLocale de(QLocale::German);
         QCOMPARE(maintenance::CompactionReport(8192, 12288, de),
                  "Il DataBase è stato compresso.\n\nDimensioni originali     \t8.192 (bytes)\nDimensioni "
@@ -137,9 +134,8 @@ private slots:
                     .contains("\t2.500.000.000 (bytes)\n\nCompressione             \t50%"));
     }
 
-    // No changes nothing; a Temp.mdb in the way (maybe the user's) stops the compaction, both files
-    // untouched; Yes shrinks, keeps every tip, reports the sizes seen from outside. Repair, sound and
-    // damaged: the tips on its sound pages kept, and counted.
+    // No changes nothing; a Temp.mdb in the way stops the compaction, both files untouched; Yes shrinks
+    // keeping every tip. Repair, sound and damaged: the tips on sound pages kept, and counted.
     void compactionAndRepair() {
         QVERIFY(start({}, {},
                       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1600) INSERT "
@@ -175,9 +171,8 @@ private slots:
         QVERIFY(leave() && GenericBas::TipsRecordset->RecordCount() == saved.toInt());
     }
 
-    // Through the main window's button: renaming (apostrophes, a merge, blanks only, two refusals;
-    // search keys of 20 characters, none left to rename), then the whole table at its first tip and the
-    // categories rebuilt. With the file damaged meanwhile: errors said, the file as it was, no archive.
+    // From the main window: renaming (apostrophes, a merge, blanks, refusals, keys, none left), then
+    // the table at its first tip. The file damaged meanwhile: errors said, the file kept, no archive.
     void renamingFromTheMainWindow() {
         w = std::make_unique<ArchiveWindow>();
         QVERIFY(w->open({}, {},

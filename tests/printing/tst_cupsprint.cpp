@@ -1,6 +1,5 @@
-// "Stampa" on a real default printer: a cupsd of the test's own (files and socket in a temporary
-// folder, CUPS_SERVER) with a cups-pdf queue, which runs only as root and reads its settings from
-// /etc/cups alone, where a file named for this run points it at the temporary folder.
+// "Stampa" on a real default printer: the test's own cupsd (in a temporary folder, CUPS_SERVER) with a
+// cups-pdf queue (root only), pointed at that folder by a settings file in /etc/cups named for this run.
 #include "ReadBack.h"
 #include "TestArchive.h"
 
@@ -82,8 +81,7 @@ private slots:
         const auto done = [&] { return !printed().isEmpty() && ToolOutput("lpstat", {"-o"}).isEmpty(); };
         QVERIFY2(QTest::qWaitFor(done, 60000), FileBytes(path("log")).constData());
         QCOMPARE(printed().size(), 1);
-        // The queue rebuilds the document through PostScript, which loses the letters' codes for
-        // pdftotext: its words must stand where they stand in the tip drawn here.
+        // Through PostScript the letters lose their codes: the words must stand as in the tip drawn here.
         const QString reference = path("atteso.pdf");
         QCOMPARE(TipPdf(reference, Queue, "Stampa tramite la coda", "Quillnote - Quillnote.mdb",
                         "Questa procedura arriva alla stampante\r\nsu due righe"),

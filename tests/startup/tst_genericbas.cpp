@@ -106,8 +106,8 @@ private slots:
         }
     }
 
-    // Another copy's lock stops this one silently, a dead copy's (pid_max ≤ 2^22) does not. A second
-    // process ends at once, silent and windowless, raises the running window and opens nothing.
+    // A live copy's lock stops this one silently, a dead one's does not; a second process ends at once,
+    // silent, raising the running window and opening nothing.
     void singleCopyLock() {
         QTemporaryDir runtime; // the second copy's private folder is made inside it, as ours is
         StartupRun run;

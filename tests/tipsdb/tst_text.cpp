@@ -1,6 +1,5 @@
-// The SQL the program builds from text (category filter, word search, title jump, category
-// rename) over generated texts holding quotes, brackets, % and _, NUL, lone surrogates and bytes
-// that are not UTF-8: each statement runs and selects exactly what a comparison in C++ selects.
+// The SQL built from text (filter, word search, title jump, rename) over texts with quotes, brackets,
+// % _, NUL, lone surrogates and non-UTF-8 bytes selects exactly what a comparison in C++ selects.
 #include "EngineFixture.h"
 #include "engine/Collation.h"
 #include "engine/Dialect.h"
@@ -90,8 +89,7 @@ private slots:
         }
     }
 
-    // The filter takes the values equal to the one asked, new or stored, in any letter case; the
-    // rename changes every such value, and only those, to the new text byte for byte.
+    // Filter and rename take the values equal to the one asked in any case, and only those.
     void filterAndRenameTakeExactlyTheEqualValues() {
         for (int round = 0; round < 60; ++round) {
             QString value =
