@@ -47,7 +47,7 @@ private slots:
         EngineFixture::addTip(*EngineFixture::createTipsDatabase(m_path), "Primo", "Rete");
     }
 
-    void exclusiveSharedAndSecondProcess() {
+    void exclusiveSharedReadOnlyAndSecondProcess() {
         auto first = DBEngine::Workspaces(0).OpenDatabase(m_path, true, false);
         RAISES(DBEngine::Workspaces(0).OpenDatabase(m_path, true, false), err::FileInUse);
         RAISES(DBEngine::OpenDatabase(m_path), err::FileInUse);
@@ -73,9 +73,7 @@ private slots:
         refused.start(QCoreApplication::applicationFilePath(), {"--hold", m_path, "0"});
         QVERIFY(refused.waitForFinished(20000));
         QCOMPARE(refused.readAll().trimmed(), "error 3045");
-    }
-
-    void readOnlyOpeningRefusesChanges() {
+        mine.reset();
         const QString ro = path("ro.mdb");
         QVERIFY(QFile::copy(m_path, ro) && ::chmod(QFile::encodeName(ro).constData(), 0444) == 0);
         auto db = DBEngine::Workspaces(0).OpenDatabase(ro, true, true);

@@ -121,8 +121,10 @@ private slots:
         QCOMPARE(w->win->windowTitle(), "Quillnote - DB corrente: Nuovo.mdb");
     }
 
-    // The report: a file that grew, rates tied to the even number, sizes past 2 GiB.
-    void compactionReport() {
+    // No changes nothing; a Temp.mdb in the way stops the compaction, both files untouched; Yes shrinks
+    // keeping every tip. Repair, sound and damaged: the tips on sound pages kept, and counted.
+    void compactionAndRepair() {
+        // The report of a file that grew, rates tied to the even number, sizes past 2 GiB.
         const QLocale de(QLocale::German);
         QCOMPARE(maintenance::CompactionReport(8192, 12288, de),
                  "Il DataBase è stato compresso.\n\nDimensioni originali     \t8.192 (bytes)\nDimensioni "
@@ -132,11 +134,6 @@ private slots:
                 maintenance::CompactionReport(200, 1, de).endsWith("\t100%"));
         QVERIFY(maintenance::CompactionReport(5000000000, 2500000000, de)
                     .contains("\t2.500.000.000 (bytes)\n\nCompressione             \t50%"));
-    }
-
-    // No changes nothing; a Temp.mdb in the way stops the compaction, both files untouched; Yes shrinks
-    // keeping every tip. Repair, sound and damaged: the tips on sound pages kept, and counted.
-    void compactionAndRepair() {
         QVERIFY(start({}, {},
                       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1600) INSERT "
                       "INTO TipsTable(Titolo, Procedura) SELECT printf('Tip %04d', i), printf('%0800d', i) "
