@@ -9,11 +9,12 @@ namespace EngineFixture {
 
 using namespace qn;
 
-void appendTipsTable(Database& db) { db.TableDefs().Append(CreateDB::TipsTableDef()); }
+void appendTipsTable(Database& db) {
+    db.TableDefs().Append(CreateDB::TipsTableDef());
+}
 
 std::unique_ptr<Database> createTipsDatabase(const QString& path) {
-    auto db =
-        DBEngine::Workspaces(0).CreateDatabase(path, QString::fromLatin1(CreateDB::TipsLocale));
+    auto db = DBEngine::Workspaces(0).CreateDatabase(path, QString::fromLatin1(CreateDB::TipsLocale));
     appendTipsTable(*db);
     return db;
 }
@@ -32,19 +33,16 @@ int addTip(Database& db, const QString& title, const QVariant& category, const Q
 QStringList rawColumn(const QString& path, const QString& sql) {
     QStringList out;
     sqlite3* db = nullptr;
+    sqlite3_stmt* st = nullptr;
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
-        SQLITE_OK) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
-            while (sqlite3_step(st) == SQLITE_ROW) {
-                auto text = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-                out << (text ? QString::fromUtf8(text) : QStringLiteral("<null>"));
-            }
-        } else {
-            out << QStringLiteral("<error: %1>").arg(QString::fromUtf8(sqlite3_errmsg(db)));
-        }
-        sqlite3_finalize(st);
+            SQLITE_OK &&
+        sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
+        out << QStringLiteral("<error: %1>").arg(QString::fromUtf8(sqlite3_errmsg(db)));
+    while (st && sqlite3_step(st) == SQLITE_ROW) {
+        auto text = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        out << (text ? QString::fromUtf8(text) : QStringLiteral("<null>"));
     }
+    sqlite3_finalize(st);
     sqlite3_close(db);
     return out;
 }
@@ -59,9 +57,7 @@ int rawExec(const QString& path, const QString& sql) {
 
 void overwrite(const QString& path, qint64 offset, qint64 length, char byte) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadWrite)) return;
-    f.seek(offset);
-    f.write(QByteArray(static_cast<int>(length), byte));
+    if (f.open(QIODevice::ReadWrite) && f.seek(offset)) f.write(QByteArray(qsizetype(length), byte));
 }
 
 QByteArray fileBytes(const QString& path) {

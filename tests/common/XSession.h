@@ -1,8 +1,7 @@
 #pragma once
-// A private X server (Xvfb, on the first free display) with a window manager (openbox), for the
-// tests that need a real desktop: window-manager states, stacking, URL launchers. start() comes
-// before QApplication and points DISPLAY and Qt at the server. Both programs die with the test
-// process, even when it is killed, and every wait is bounded: nothing here can hang a run.
+// A private X server (Xvfb) with a window manager (openbox) for tests that need a real desktop.
+// start() comes before QApplication and points DISPLAY and Qt at it. Both die with the test process,
+// even when it is killed, and every wait is bounded.
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -35,9 +34,8 @@ public:
         if (!number.endsWith('\n')) return qWarning("XSession: Xvfb did not start"), false;
         qputenv("DISPLAY", ':' + number.trimmed());
         qputenv("QT_QPA_PLATFORM", "xcb");
-        // openbox keeps its settings and cache in a folder of the test, not in the user's.
-        qputenv("XDG_CONFIG_HOME", m_home.path().toUtf8());
-        qputenv("XDG_CACHE_HOME", m_home.path().toUtf8());
+        for (const char* var : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) // openbox's, not the user's
+            qputenv(var, m_home.path().toUtf8());
         m_wm.setStandardOutputFile(QProcess::nullDevice());
         m_wm.start("openbox", {"--sm-disable"});
         for (int i = 0; i < 200; ++i, QThread::msleep(50))
