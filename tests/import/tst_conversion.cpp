@@ -1,5 +1,5 @@
-// quillnote-import on generated Jet 3 and Jet 4 files: what it keeps, changes and refuses, its command
-// line, and damaged files, which must never leave an archive behind.
+// quillnote-import on the generator's Jet 3 and Jet 4 files (read first by mdb-export): what it keeps,
+// changes and refuses, its command line, and damaged files, which must never leave an archive behind.
 #include "EngineFixture.h"
 #include "JetFile.h"
 #include "mainwindow/ConversionRun.h"
@@ -15,13 +15,13 @@ namespace {
 const QVariant Null;
 using Run = qn::ui::HelperOutcome;
 
-// Tips as text rows, the fields apart by "|", Null as "<null>".
-QStringList asText(const QList<QVariantList>& tips) {
+// Tips as text rows, the fields apart by "|", Null (and for libmdb the empty text) as "<null>".
+QStringList asText(const QList<QVariantList>& tips, bool emptyIsNull = false) {
     QStringList rows;
     for (const QVariantList& tip : tips) {
         QStringList fields;
         for (const QVariant& v : tip)
-            fields << (v.isValid() ? v.toString() : "<null>");
+            fields << (!v.isValid() || (emptyIsNull && v.toString().isEmpty()) ? "<null>" : v.toString());
         rows << fields.join('|');
     }
     return rows;
@@ -32,6 +32,13 @@ QStringList storedRows(const QString& path) {
     QString fields = "KeyPrimary,Titolo,Procedura,Categoria,ChiaveRicerca,Note,Bookmark,Linguaggio";
     fields.replace(QRegularExpression("(\\w+)"), "ifnull(\\1,'<null>')").replace("),", ")||'|'||");
     return EngineFixture::rawColumn(path, "SELECT " + fields + " FROM TipsTable ORDER BY KeyPrimary");
+}
+
+QStringList mdbExport(const QString& path) {
+    QProcess p;
+    p.start("mdb-export", {"-H", "-Q", "-0", "<null>", "-d", "|", "-R", "\x1e", path, "TipsTable"});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput()).split("\x1e", Qt::SkipEmptyParts);
 }
 
 // The formats the sample is written in, and how the report names each.
@@ -60,6 +67,16 @@ private slots:
     void cleanup() {
         for (const QString& f : files())
             QFile::remove(dir.filePath(f));
+    }
+
+    // mdb-export reads the generator's files as they are meant, the deleted row too.
+    void mdbExportReadsTheFiles() {
+        for (const auto& [name, format, named] : Formats) {
+            Layout layout;
+            QVERIFY2(Write(oldPath, Build({SampleTipsTable()}, format, &layout)), name);
+            QVERIFY(layout.memoPages.size() >= 5); // the long memo takes a chain of pages
+            QCOMPARE(mdbExport(oldPath), asText(SampleTips(true), true));
+        }
     }
 
     // Every value kept (Null apart from the empty text, the long memo whole, text in the header's code
@@ -166,7 +183,6 @@ private slots:
         for (const auto& [name, format, named] : Formats) {
             Layout l;
             const QByteArray good = Build({SampleTipsTable()}, format, &l);
-            QVERIFY(l.memoPages.size() >= 5); // the long memo takes a chain of pages
             // Cut at the end of a page (read by libmdb) and inside one (refused before).
             for (qsizetype n = l.pageSize; n < good.size(); n += 4 * l.pageSize) {
                 QTest::addRow("%s cut after %lld pages", name, n / l.pageSize) << good.left(n);

@@ -4,6 +4,7 @@
 #include <QStringEncoder>
 #include <algorithm>
 #include <numeric>
+#include <stdexcept>
 
 namespace jetgen {
 namespace {
@@ -129,7 +130,9 @@ struct Builder {
             // Jet 3 offsets are single bytes: a long value that would not keep the row short goes out.
             row += type == Text ? data : longValue(data, jet4 ? size : 200 - row.size() - 12);
         }
-        return row + num(row.size(), offset) + offsets + num(offsets.size() / offset, offset) + mask;
+        const qsizetype vars = offsets.size() / offset;
+        if (!jet4 && row.size() + vars + 2 + mask.size() > 255) throw std::length_error("Jet 3 row");
+        return row + num(row.size(), offset) + offsets + num(vars, offset) + mask;
     }
 
     // The counts and usage maps, an entry for each column (25 bytes, Jet 3: 18), the column names.
@@ -235,7 +238,7 @@ Table TipsTable(const QList<QVariantList>& tips) {
     return t;
 }
 
-QList<QVariantList> SampleTips() {
+QList<QVariantList> SampleTips(bool withDeleted) {
     const QVariant Null;
     const QString s = "Perché la città è là: “virgolette” e 10 €\r\nseconda riga\r\n";
     QString memo;
@@ -244,15 +247,16 @@ QList<QVariantList> SampleTips() {
     QList<QVariantList> tips = {{3, "Perché così", s, "Varie", "", Null, 1, "VB"},
                                 {7, "Zeta finale", memo, Null, "chiave", "", 0, Null},
                                 {12, "Alfa", "", "", Null, "nota ‘breve’", 255, ""},
+                                {13, "Cancellato", "via", Null, Null, Null, Null, Null},
                                 {15, "", Null, "Categoria €", "k", "n", Null, "C"},
                                 {21, Null, "titolo Null", Null, Null, Null, 1, Null}};
+    if (!withDeleted) tips.removeAt(3);
     return tips;
 }
 
 Table SampleTipsTable() {
-    Table t = TipsTable(SampleTips());
-    t.rows.insert(
-        3, {{13, "Cancellato", "via", QVariant(), QVariant(), QVariant(), QVariant(), QVariant()}, true});
+    Table t = TipsTable(SampleTips(true));
+    t.rows[3].deleted = true;
     return t;
 }
 

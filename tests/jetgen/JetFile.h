@@ -39,8 +39,8 @@ bool Write(const QString& path, const QByteArray& bytes);
 // TipsTable as the old program made it, each tip's values in the order of its fields.
 Table TipsTable(const QList<QVariantList>& tips);
 // Accents, €, curly quotes, CR LF, a memo of over 16 KB, Null and the empty text in every text field,
-// Bookmark 1, 0, 255 and Null, keys with gaps; SampleTipsTable() holds them and a deleted fourth row.
-QList<QVariantList> SampleTips();
+// Bookmark 1, 0, 255 and Null, keys with gaps; the fourth tip is deleted in SampleTipsTable().
+QList<QVariantList> SampleTips(bool withDeleted = false);
 Table SampleTipsTable();
 
 } // namespace jetgen
