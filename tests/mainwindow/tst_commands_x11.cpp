@@ -1,7 +1,7 @@
-// The window commands on a real X server with a window manager (XSession): the "above" state, the
-// window's place and size on the server, the About window modally above the window kept on top,
-// and its mail link as the desktop's launcher (a recording xdg-open first on PATH) receives it.
+// On a real X server with a window manager: the "above" switch keeping place and size, the About
+// window modal above the window on top, and its mail link as a recording xdg-open receives it.
 #include "DialogDriver.h"
+#include "EngineFixture.h"
 #include "TestArchive.h"
 #include "XSession.h"
 #include "about/frmAbout.h"
@@ -75,12 +75,9 @@ private slots:
         QTRY_COMPARE(QApplication::focusWidget(), win.txtProcedura);
         QTRY_VERIFY(stacking().endsWith(id(&win)));
         // One argument, the link with the blanks of its subject ("Quillnote Versione x.y.z") as %20.
-        const auto received = [&] {
-            QFile file(bin.filePath("xdg-open.txt"));
-            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-        };
-        QTRY_COMPARE(received(), "mailto:" + frmAbout::AuthorAddress() +
-                                     "?Subject=Quillnote%20Versione%20" QN_PROJECT_VERSION "\n");
+        QTRY_COMPARE(QString(EngineFixture::fileBytes(bin.filePath("xdg-open.txt"))),
+                     "mailto:" + frmAbout::AuthorAddress() +
+                         "?Subject=Quillnote%20Versione%20" QN_PROJECT_VERSION "\n");
     }
 };
 

@@ -1,7 +1,6 @@
-// Every save that returned is on the disk: a child changes tips, saying "doing kind key text"
-// before each change and "done key" once it returned, and is killed with SIGKILL at a random
-// moment. The file must then pass SQLite's integrity check and hold every change reported done;
-// the one in flight may or may not have landed. QN_KILLS sets the number of kills.
+// Every save that returned is on disk: a child says "doing kind key text" before each change and
+// "done key" after, and is killed (SIGKILL) at random; the file must pass the integrity check and
+// hold every change done, the one in flight landed or not. QN_KILLS sets the number of kills.
 #include "EngineFixture.h"
 #include "TestArchive.h"
 #include "startup/GenericBas.h"
@@ -23,9 +22,8 @@ Rows fileRows(const QString& path) {
     return rows;
 }
 
-// Changes tips until killed, through the window offscreen (its buttons, on the tip shown) or the
-// engine alone as the window uses it, each storing a text no other change stores. Lines are
-// flushed: the parent may kill the child next.
+// Changes tips until killed, through the window's buttons or the engine as the window uses it, each
+// storing a text of its own; lines flushed, as the kill may come next.
 int child(int argc, char** argv) {
     const bool window = QByteArray(argv[1]) == "--window-child";
     const QString path = QString::fromLocal8Bit(argv[2]);

@@ -1,5 +1,4 @@
-// Adding, changing, deleting and abandoning tips, the switch between view and edit mode, and the
-// bookmarks, checked on screen and in the file read back through plain SQLite.
+// Adding, changing, deleting and abandoning tips, the modes and the bookmarks, on screen and in the file.
 #include "TestArchive.h"
 #include "startup/GenericBas.h"
 
@@ -47,7 +46,6 @@ class TestEditing : public QObject {
     Q_OBJECT
     std::unique_ptr<ArchiveWindow> w;
 
-    // A new window on threeTips after `change` (see ArchiveWindow::open), in edit mode or not.
     bool edit(const QString& change = {}, const Answers& answers = {}, bool editMode = true) {
         w = std::make_unique<ArchiveWindow>();
         return w->open(threeTips, answers, change) && (!editMode || w->click("optWork(1)"));
@@ -80,7 +78,7 @@ private slots:
             QCOMPARE(w->win->focusWidget(), w->widget(focus));
             QVERIFY(w->win->cmdTool[1]->isEnabled()); // still adding
         }
-        // The limits are accepted. A title of blanks is stored as the empty text; blanks around are trimmed.
+        // The limits accepted; blanks around trimmed, a title of blanks stored empty.
         w->fill({"   ", "  riga uno\n\triga due  ", c30, k20});
         w->type("txtdb(4)", "  nota ");
         QVERIFY(w->click("cmdTool(1)") && browsing(*w));
@@ -103,7 +101,7 @@ private slots:
         w->fill({"Alfa", "nuovo corpo", "Nuovissima"}); // first in title order, yet shown at the end
         QVERIFY(w->click("cmdTool(1)"));
         QCOMPARE(w->tip() + '|' + w->items("cboTitoli").join(','), "Alfa 4  di  4|Alfa,Bravo,Delta,Foxtrot");
-        // Changing the second tip: the lists come up with its category and key; browsing is off.
+        // Modifica: the lists show the tip's category and key; browsing is off.
         QVERIFY(w->click("cmdSposta(0)") && w->click("cmdSposta(2)") && w->click("cmdTool(4)"));
         QCOMPARE(w->win->cboInsertCategoria->currentText() + w->win->cboInsertKey->currentText(),
                  "GraficaSort");
@@ -124,7 +122,7 @@ private slots:
                                        QMessageBox::Question, QMessageBox::Yes | QMessageBox::No));
         QCOMPARE(w->boxes.last().defaultButton, QMessageBox::Yes);
         QCOMPARE(w->tip(), "Delta 2  di  3");
-        // The middle tip: the next one is shown; the last: the new last one; the only one: the empty state.
+        // The middle tip, then the last, then the only one.
         for (const QString shown : {"Foxtrot 2  di  2", "Bravo 1  di  1", " 0  di  0"}) {
             QVERIFY(w->click("cmdTool(2)", {QMessageBox::Yes}));
             QCOMPARE(w->tip(), shown);
@@ -173,22 +171,19 @@ private slots:
         QCOMPARE(w->stored().last(), "4|Completato|testo|Delphi|SQ||<null>");
     }
 
-    // Closing the window (Esc, cmdClose, the close box) with a pending change discards it.
+    // cmdClose and the close box discard a pending change (Esc: tst_lists).
     void closingTheWindowDiscardsAPendingChange() {
-        for (const auto& [command, how] :
-             {std::pair{"cmdTool(0)", 0}, {"cmdTool(4)", 1}, {"cmdTool(0)", 2}}) {
-            QVERIFY(edit() && w->click(command));
+        for (const bool box : {false, true}) {
+            QVERIFY(edit() && w->click(box ? "cmdTool(0)" : "cmdTool(4)"));
             w->fill({"Mezzo scritto", "mai confermato", "Nessuna"});
-            if (how == 0) QTest::keyClick(w->widget("txtdb(0)"), Qt::Key_Escape);
-            if (how == 1) w->click("cmdClose");
-            if (how == 2) w->win->close();
+            box ? void(w->win->close()) : void(w->click("cmdClose"));
             QVERIFY(!w->win->isVisible());
             QCOMPARE(w->stored(), threeRows);
         }
     }
 
-    // A store the file rejects (unique indexes of another program) is reported; the tip stays being
-    // added, and Annulla drops it. A mark the file rejects leaves record and image as they were.
+    // Stores the file rejects (another program's unique indexes): said, the tip still being added
+    // until Annulla; a rejected mark leaves record and image as they were.
     void refusalsByTheFile() {
         QVERIFY(edit(
             "CREATE UNIQUE INDEX c ON TipsTable(Categoria); CREATE UNIQUE INDEX b ON TipsTable(Bookmark)"));
@@ -214,8 +209,7 @@ private slots:
         QVERIFY(mode(*w) == "view" && w->win->cboFindCategoria->isVisible() &&
                 !w->win->SuppressArrowAnimation);
         QCOMPARE(w->win->focusWidget(), w->widget("txtdb(0)"));
-        // The counter's double-click switches too, but not while a tip is being added; the option
-        // button then drops the new tip without asking.
+        // The counter's double-click switches too, not while adding; the option button drops the new tip.
         QTest::mouseDClick(w->win->lblNumRecord, Qt::LeftButton);
         QVERIFY(mode(*w) == "edit" && w->click("cmdTool(0)"));
         w->fill({"Mai salvato", "corpo", "Nuova"});
@@ -228,8 +222,8 @@ private slots:
         QCOMPARE(w->stored(), threeRows);
     }
 
-    // After every random edit the title list equals the one a default view read anew gives, in
-    // content and order: titles equal but for letter case or accents, repeated, empty and Null ones.
+    // After every random edit the title list equals a fresh default view's, in content and order:
+    // titles equal but for case or accents, repeated, empty, Null.
     void titleListFollowsRandomEdits() {
         const QStringList pool = {"Rete",   "rete",   "RETE", "Perché", "perche", "Perche", "PERCHÉ",
                                   "Àncora", "ancora", "Zeta", "zeta",   "a",      "B",      "b",
@@ -269,7 +263,6 @@ private slots:
             if (op == 6) QVERIFY(w->click("optWork(0)") && w->click("optWork(1)")); // the view read anew
             QVERIFY2(browsing(*w), qPrintable(QString("step %1").arg(step)));
             QCOMPARE(w->items("cboTitoli"), fresh());
-            // The title shown is the list's current entry (unless the tip is untitled).
             if (GenericBas::TipsRecordset->Fields("Titolo").Value().isValid())
                 QCOMPARE(w->win->cboTitoli->currentText(), w->boxText(0));
         }

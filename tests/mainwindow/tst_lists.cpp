@@ -1,18 +1,10 @@
-// The window's drop-down lists, and Enter in the search box.
+// The window's drop-down lists: where they open and how Esc closes them.
 #include "TestArchive.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 namespace {
-
-QList<Tip> numberedTips(int count, int categories) {
-    QList<Tip> tips;
-    for (int i = 0; i < count; ++i)
-        tips << Tip(QStringLiteral("Titolo %1").arg(i, 3, 10, QLatin1Char('0')), "corpo",
-                    QStringLiteral("Cat %1").arg(i % categories, 2, 10, QLatin1Char('0')), "chiave");
-    return tips;
-}
 
 QRect globalRect(const QWidget* w) {
     return {w->mapToGlobal(QPoint(0, 0)), w->size()};
@@ -37,8 +29,12 @@ private slots:
     void listsOpenBelowAndEscClosesThem() {
         QFETCH(QString, list);
         QFETCH(int, tips);
+        QList<Tip> rows;
+        for (int i = 0; i < tips; ++i)
+            rows << Tip(QString("Titolo %1").arg(i, 3, 10, QChar('0')), "corpo",
+                        QString("Cat %1").arg(i % 12), "chiave");
         ArchiveWindow w;
-        QVERIFY(w.open(numberedTips(tips, 12)));
+        QVERIFY(w.open(rows));
         const bool editing = list.startsWith("cboInsert");
         if (editing) {
             QVERIFY(w.click("optWork(1)") && w.click("cmdTool(0)"));
@@ -76,28 +72,6 @@ private slots:
         QTest::keyClick(c, Qt::Key_Escape);
         QTRY_VERIFY(!w.win->isVisible());
         QCOMPARE(w.stored().size(), tips);
-    }
-
-    // Enter in the search box does what a click on cmdSearch does: word found, not found, none.
-    void enterInTheSearchBoxSearches() {
-        QStringList outcomes[2];
-        for (const bool enter : {false, true}) {
-            ArchiveWindow w;
-            QVERIFY(w.open(numberedTips(12, 3)));
-            QVERIFY(w.pick("cboSelectResearch", "Titolo"));
-            for (const QString word : {"00", "manca", ""}) {
-                w.type("txtFindTxt", word);
-                QVERIFY(w.answering(Answers(word == "00" ? 0 : 1, QMessageBox::Ok), [&] {
-                    enter ? QTest::keyClick(w.win->txtFindTxt, Qt::Key_Return)
-                          : QTest::mouseClick(w.win->cmdSearch, Qt::LeftButton);
-                }));
-                QWidget* focus = w.win->focusWidget(); // the window's own: a message box may still be leaving
-                outcomes[enter] << w.tip() + '|' + w.said().join(';') + '|' +
-                                       (focus ? focus->objectName() : "-");
-            }
-        }
-        QCOMPARE(outcomes[1], outcomes[0]);
-        QVERIFY(!outcomes[0].join('\n').contains("|-"));
     }
 };
 

@@ -1,6 +1,5 @@
-// Archives that must not be trusted or cannot be written: hostile schemas refused with the
-// reason, damage said once with no half-read tip left on screen, a corpus of damaged files, and a
-// save on a full disk kept on screen until room is made.
+// Archives not to be trusted or not writable: hostile schemas, damage said once, a damaged corpus,
+// a save on a full disk.
 #include "ArchiveProbe.h"
 #include "DamagedArchives.h"
 #include "EngineFixture.h"
@@ -35,20 +34,15 @@ class TestSafety : public QObject {
     Q_OBJECT
 
 private slots:
-    // Hostile archives are refused with the reason, their bytes unchanged; one another program
-    // left in WAL mode is accepted and used in the delete journal mode, no files left beside it.
+    // Refused with the reason, bytes unchanged; WAL mode is accepted and undone.
     void hostileArchivesAreRefusedAndWalIsUndone() {
-        const QString trigger =
-            "il database contiene dei trigger, comandi che verrebbero eseguiti a ogni modifica.";
         for (const auto& [change, reason] : QList<std::pair<QString, QString>>{
                  {"ALTER TABLE TipsTable RENAME TO Dati; CREATE VIEW TipsTable AS SELECT * FROM Dati",
                   "TipsTable è una vista (una query salvata), non una tabella."},
                  {"DROP TABLE TipsTable; CREATE VIRTUAL TABLE TipsTable USING fts5(Titolo)",
                   "TipsTable è una tabella virtuale, i cui dati sono forniti da un modulo esterno."},
-                 {"CREATE TRIGGER wipe AFTER UPDATE ON TipsTable BEGIN DELETE FROM TipsTable; END", trigger},
-                 {"CREATE TABLE Log(t); CREATE TRIGGER spia AFTER INSERT ON Log BEGIN "
-                  "UPDATE TipsTable SET Note = (NEW.t LIKE '*'); END",
-                  trigger},
+                 {"CREATE TRIGGER wipe AFTER UPDATE ON TipsTable BEGIN DELETE FROM TipsTable; END",
+                  "il database contiene dei trigger, comandi che verrebbero eseguiti a ogni modifica."},
                  {"PRAGMA journal_mode=WAL", ""}}) {
             ArchiveWindow w;
             QVERIFY(CreateTips(w.path, {{"Alfa"}}) && EngineFixture::rawExec(w.path, change) == 0);
@@ -69,10 +63,8 @@ private slots:
         }
     }
 
-    // Damage met at the opening (a page in the middle of the table), while browsing (the disk goes
-    // bad under the open window, in long procedures it no longer holds in memory) or while saving
-    // a tip being typed (in an index only another program made): one message, then the window
-    // without the archive, what the user typed kept, the file as it was.
+    // Damage met opening (a table leaf), browsing (overflow pages gone bad under the open window) or
+    // saving (another program's index): one message, no archive, the typing kept, the file as it was.
     void damageIsSaidOnce() {
         for (const QString where : {"opening", "browsing", "saving"}) {
             ArchiveWindow w;
@@ -118,15 +110,11 @@ private slots:
         }
     }
 
-    // A fixed corpus of 300 damaged archives (seeded: the same files every run): opening, reading
-    // every tip, searching and saving end well or in an engine error with an Italian description;
-    // a refused file keeps its bytes, and no file is left beside any. One in fifteen also goes
-    // through the window, whose every message must be one of those it knows.
+    // 300 seeded damaged archives end well or in an explained error, refused ones unchanged, nothing
+    // left beside them; one in fifteen also through the window, saying only messages it knows.
     void damagedCorpusEndsWellOrInAMessage() {
-        // In memory where possible: this is about damage, not about how long syncs take.
         QTemporaryDir dir((QDir("/dev/shm").exists() ? "/dev/shm" : QDir::tempPath()) + "/quillnote-XXXXXX");
         const QList<probe::Sample> sound = probe::soundArchives(dir.path());
-        QCOMPARE(sound.size(), 3);
         const QList<probe::Sample> files = probe::damagedArchives(sound, 300, 20240611);
         const QRegularExpression known(
             "^(Impossibile aprire e/o modificare\n|Il [dD]atabase |Nessun record "
@@ -178,9 +166,8 @@ private slots:
         QVERIFY(opened < 300 && accepted < opened && accepted > 0 && damaged > 0);
     }
 
-    // A save that needs more room than the file may take (in a child: the limit ends with it):
-    // the engine's error said, the tip kept on screen in edit mode, the file unchanged; once room
-    // is made the same save succeeds.
+    // A save beyond the file size limit (in a child, where the limit ends): said, the tip kept in edit
+    // mode, the file unchanged; once room is made the same save succeeds.
     void fullDiskKeepsTheTipUntilRoomIsMade() {
         if (!qEnvironmentVariableIsSet("QN_FULL_DISK")) {
             QProcess child;
@@ -194,12 +181,11 @@ private slots:
             return;
         }
         ArchiveWindow w;
-        const QString& path = w.path;
-        QVERIFY(CreateTips(path, {{"Alfa"}, {"Beta"}}) && w.load());
+        QVERIFY(CreateTips(w.path, {{"Alfa"}, {"Beta"}}) && w.load());
         QVERIFY(w.click("optWork(1)") && w.click("cmdTool(0)"));
         w.fill({"Grande", "", "Varie"});
         w.type("txtdb(1)", QString("una riga\n").repeated(4000)); // pasted: more pages than the file has
-        const QByteArray before = EngineFixture::fileBytes(path);
+        const QByteArray before = EngineFixture::fileBytes(w.path);
         ::signal(SIGXFSZ, SIG_IGN);
         rlimit room{};
         QVERIFY(::getrlimit(RLIMIT_FSIZE, &room) == 0);
@@ -210,14 +196,14 @@ private slots:
                  Box("Errore numero: 3026\nSpazio su disco insufficiente.", QMessageBox::Critical));
         QCOMPARE(w.boxText(0) + QString::number(w.boxText(1).size()), "Grande36000");
         QVERIFY(w.win->cmdTool[1]->isEnabled() && GenericBas::TipsRecordset->EditMode() == qn::dbEditAdd);
-        QCOMPARE(EngineFixture::fileBytes(path), before);
+        QCOMPARE(EngineFixture::fileBytes(w.path), before);
         QVERIFY(::setrlimit(RLIMIT_FSIZE, &room) == 0); // room is made
         QVERIFY(w.click("cmdTool(1)"));
         QCOMPARE(w.tip(), "Grande 3  di  3");
         QCOMPARE(w.boxes.count(), 1);
         w.close();
-        QCOMPARE(EngineFixture::rawColumn(path, "PRAGMA integrity_check"), QStringList{"ok"});
-        QCOMPARE(EngineFixture::rawColumn(path, "SELECT Titolo || length(Procedura) FROM TipsTable"),
+        QCOMPARE(EngineFixture::rawColumn(w.path, "PRAGMA integrity_check"), QStringList{"ok"});
+        QCOMPARE(EngineFixture::rawColumn(w.path, "SELECT Titolo || length(Procedura) FROM TipsTable"),
                  QStringList({"Alfa5", "Beta5", "Grande36000"}));
     }
 };

@@ -57,9 +57,10 @@ private slots:
     }
     void init() { QFile::remove(record); }
 
-    void menuAndItsRefusals() {
+    // The menu, its refusals, and printing with no printer on the second tip.
+    void menuRefusalsAndPdf() {
         ArchiveWindow w;
-        QVERIFY(w.open({{"Alfa", QVariant()}})); // a tip without procedure
+        QVERIFY(w.open({{"Alfa", QVariant()}, {"Stampa di prova", "uno due tre\r\nquattro cinque"}}));
         // 75 twips (5 pixels) below the button, centred on it, wherever the mouse is.
         const QRect button = w.widget("cmdInviaTips")->geometry();
         const QPoint point = w.win->mapToGlobal(QPoint(button.x() + button.width() / 2, button.bottom() + 6));
@@ -84,6 +85,34 @@ private slots:
         const QString refusal = "Per usare questo comando occorre uscire dalla modalità modifica.";
         QCOMPARE(w.said().mid(2), QStringList(2, Box(refusal, QMessageBox::Information)));
         QVERIFY(!w.win->findChild<QMenu*>("mnu")->isVisible());
+        QVERIFY(w.click("cmdTool(3)") && w.click("optWork(0)") && w.click("cmdSposta(2)"));
+        const QString target = w.dir.filePath("uscita.pdf");
+        const QString offer = Box("Nessuna stampante disponibile: impossibile stampare il tip.\n"
+                                  "Salvare le pagine del tip in un documento PDF?",
+                                  QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
+        DialogDriver driver;
+        QVERIFY(PopMenuCommand(w, 1, {QMessageBox::No})); // declined: no dialog
+        QVERIFY(w.said().last() == offer && driver.done() == 0 && !QFile::exists(target));
+        // The whole text, only the part selected, and all of it selected as no selection.
+        const QStringList whole = {"uno due tre", "quattro cinque"};
+        for (const auto& [from, to, printed] :
+             {std::tuple(0, 0, whole), {4, 11, QStringList("due tre")}, {0, 26, whole}}) {
+            QTextCursor cursor = w.win->txtProcedura->textCursor();
+            cursor.setPosition(from);
+            cursor.setPosition(to, QTextCursor::KeepAnchor);
+            w.win->txtProcedura->setTextCursor(cursor);
+            QString name;
+            driver.onFileDialog([&](QFileDialog* d) {
+                name = d->findChild<QLineEdit*>("fileNameEdit")->text() + '|' + d->nameFilters().join(';');
+                DialogDriver::typeAndConfirm(d, w.dir.filePath("uscita")); // the default extension follows
+                if (d->isVisible()) d->reject();                           // never left hanging
+            });
+            QVERIFY(PopMenuCommand(w, 1, {QMessageBox::Yes}) && w.said().last() == offer);
+            QVERIFY(!QApplication::overrideCursor() && name == "Stampa di prova.pdf|Documento PDF (*.pdf)");
+            QCOMPARE(PdfPages(target), QList<QStringList>{QStringList("Stampa di prova") + printed +
+                                                          QStringList("Quillnote - Quillnote.mdb Pagina 1")});
+            QVERIFY(QFile::remove(target));
+        }
     }
 
     void messageFileBytes() {
@@ -119,7 +148,9 @@ private slots:
             QCOMPARE(QUrl::fromUserInput(opened().first()).toLocalFile(), messagePath()); // path or URL
         }
         // A long subject folds into RFC 2047 words of whole characters, lines of 76 at most.
+        QFile::remove(record);
         QVERIFY(w.pick("cboTitoli", longTitle) && PopMenuCommand(w, 0));
+        QVERIFY(QTest::qWaitFor([&] { return opened().size() == 1; }, 5000)); // before the record goes
         const QByteArray file = FileBytes(messagePath());
         const QList<QByteArray> lines = file.mid(10, file.indexOf("X-Unsent") - 12).split('\n'); // Subject
         QByteArray decoded;
@@ -132,19 +163,12 @@ private slots:
         }
         QVERIFY(lines.size() > 2 && lines[0].startsWith("Subject: ") &&
                 QString::fromUtf8(decoded) == longTitle);
-        // Every command rewrote the one file, which goes with the window.
-        QCOMPARE(QDir(GenericBas::TempFolder()).entryList({"*.eml"}), QStringList{"email.eml"});
-        w.close();
-        QVERIFY(!QFile::exists(messagePath()));
-    }
-
-    void unwritableMessageFile() {
-        ArchiveWindow w;
-        QVERIFY(w.open({{"Alfa", "corpo"}}));
-        const QString folder = GenericBas::TempFolder(), eml = folder + "email.eml";
+        QCOMPARE(QDir(GenericBas::TempFolder()).entryList({"*.eml"}), QStringList{"email.eml"}); // rewritten
         // The disk full (the file cut short is removed), then no private folder (a file in its place).
+        const QString folder = GenericBas::TempFolder(), eml = messagePath();
         QFile blocker(folder.chopped(1));
-        QVERIFY(QFile::link("/dev/full", eml));
+        QVERIFY(QFile::remove(eml) && QFile::link("/dev/full", eml));
+        QFile::remove(record);
         for (const QString& shown : {eml, QString("email.eml")}) {
             if (shown != eml) QVERIFY(QDir(folder).removeRecursively() && blocker.open(QIODevice::WriteOnly));
             QVERIFY(PopMenuCommand(w, 0, {QMessageBox::Ok}) && w.boxes.last().icon == QMessageBox::Critical);
@@ -154,46 +178,13 @@ private slots:
             QVERIFY(lines.size() == 3 && !lines[2].isEmpty() && !QFileInfo(eml).isSymLink());
         }
         QCOMPARE(w.boxes.lastLines()[2], QString("La cartella temporanea privata non è disponibile."));
-        // Nothing opened, the file closed.
+        // Nothing opened, the file closed; closing leaves a message file of the current folder alone.
         QVERIFY(!QTest::qWaitFor([&] { return !opened().isEmpty(); }, 100));
         for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::Files))
             QVERIFY(fd.symLinkTarget() != "/dev/full");
-        // Closing without a private folder leaves a message file of the current folder alone.
         QVERIFY(QFile::copy(env.filePath("xdg-open"), "email.eml")); // any ordinary file
         w.close();
         QVERIFY(QFile::remove("email.eml") && blocker.remove());
-    }
-
-    void noPrinterOffersPdf() {
-        ArchiveWindow w;
-        QVERIFY(w.open({{"Stampa di prova", "uno due tre\r\nquattro cinque"}}));
-        const QString target = w.dir.filePath("uscita.pdf");
-        const QString offer = Box("Nessuna stampante disponibile: impossibile stampare il tip.\n"
-                                  "Salvare le pagine del tip in un documento PDF?",
-                                  QMessageBox::Question, QMessageBox::Yes | QMessageBox::No);
-        DialogDriver driver;
-        QVERIFY(PopMenuCommand(w, 1, {QMessageBox::No})); // declined: no dialog
-        QVERIFY(w.said().last() == offer && driver.done() == 0 && !QFile::exists(target));
-        // The whole text, only the part selected, and all of it selected as no selection.
-        const QStringList whole = {"uno due tre", "quattro cinque"};
-        for (const auto& [from, to, printed] :
-             {std::tuple(0, 0, whole), {4, 11, QStringList("due tre")}, {0, 26, whole}}) {
-            QTextCursor cursor = w.win->txtProcedura->textCursor();
-            cursor.setPosition(from);
-            cursor.setPosition(to, QTextCursor::KeepAnchor);
-            w.win->txtProcedura->setTextCursor(cursor);
-            QString name;
-            driver.onFileDialog([&](QFileDialog* d) {
-                name = d->findChild<QLineEdit*>("fileNameEdit")->text() + '|' + d->nameFilters().join(';');
-                DialogDriver::typeAndConfirm(d, w.dir.filePath("uscita")); // the default extension follows
-                if (d->isVisible()) d->reject();                           // never left hanging
-            });
-            QVERIFY(PopMenuCommand(w, 1, {QMessageBox::Yes}) && w.said().last() == offer);
-            QVERIFY(!QApplication::overrideCursor() && name == "Stampa di prova.pdf|Documento PDF (*.pdf)");
-            QCOMPARE(PdfPages(target), QList<QStringList>{QStringList("Stampa di prova") + printed +
-                                                          QStringList("Quillnote - Quillnote.mdb Pagina 1")});
-            QVERIFY(QFile::remove(target));
-        }
     }
 };
 
