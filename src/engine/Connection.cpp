@@ -113,14 +113,6 @@ void syncFolder(const QString& folder) {
     ::close(fd);
 }
 
-bool syncFile(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
-}
-
 // ---- Statement ---------------------------------------------------------------------------
 
 Statement::Statement(Connection& conn, const QString& sql) : m_conn(conn) {

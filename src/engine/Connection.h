@@ -141,7 +141,5 @@ long mapSqliteError(int rc, const QString& message, int systemErrno = 0);
 QByteArray sqliteFileName(const QString& path);
 // Flushes a folder's entries (a file created, renamed or deleted in it) to the disk.
 void syncFolder(const QString& folder);
-// Flushes a file's contents to the disk; false when it cannot be opened or synced.
-bool syncFile(const QString& path);
 
 } // namespace qn

@@ -302,8 +302,7 @@ RepairResult DBEngine::RepairDatabase(const QString& path, const QStringList& ta
     }
     damaged.close();
     // The rebuilt file replaces the damaged one in one step, and only once it is on the disk.
-    if (!syncFile(target) ||
-        std::rename(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) != 0) {
+    if (std::rename(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) != 0) {
         QFile::remove(target);
         throw EngineError::fromNumber(err::DiskIo, path);
     }

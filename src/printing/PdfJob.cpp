@@ -1,5 +1,8 @@
 #include "printing/PdfJob.h"
 
+#include "engine/DurableFile.h"
+#include "engine/EngineError.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,28 +11,7 @@
 #include <algorithm>
 #include <cups/cups.h>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 namespace qn::printing {
-
-namespace {
-
-// The folder's entry for a file just renamed into it reaches the disk too.
-void SyncFolder(const QString& path) {
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-#else
-    Q_UNUSED(path);
-#endif
-}
-
-} // namespace
 
 PdfJob::PdfJob(const QString& folder, const QPageLayout& layout, const QString& title)
     : m_printer(QPrinter::HighResolution), m_title(title) {
@@ -104,7 +86,11 @@ QString PdfJob::SaveAs(const QString& path) {
         return reason;
     }
     if (!file.commit()) return file.errorString();
-    SyncFolder(QFileInfo(path).absolutePath());
+    try {
+        durable::SyncFolder(QFileInfo(path).absolutePath()); // the new name lasts too
+    } catch (const EngineError&) {
+        // The PDF is written and in place; a folder that cannot be flushed is no reason to say otherwise.
+    }
     return {};
 }
 
